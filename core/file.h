@@ -1,0 +1,54 @@
+/* Checked output over the runtime's buffered streams.
+ *
+ * Every writer follows one pattern: open with file_open (mode "w"); while
+ * the code is QEL_OK, write each piece with file_printf; then close with
+ * file_close, passing the message buffer when everything succeeded and
+ * null otherwise, so that the first failure's message stays. */
+#ifndef QEL_CORE_FILE_H
+#define QEL_CORE_FILE_H
+
+#include <cstdio>
+
+#include "core/error.h"
+
+/* Opens path with mode. Returns the stream, or null after writing
+ * "cannot open file '<path>': <runtime text>"; the caller maps null to
+ * QEL_ERR_IO. The caller owns the stream until it hands it to file_close. */
+[[nodiscard]] std::FILE *file_open(const char *path, const char *mode, char *msg);
+
+/* Creates path for writing in text mode, failing when any directory entry
+ * of that name exists (a dangling symlink included) and never following a
+ * symlink. With owner_only the file is readable and writable by its owner
+ * alone, whatever the umask; otherwise it gets the usual permissions less
+ * the umask. Returns the stream, or null after writing
+ * "cannot open file '<path>': <runtime text>". When exists is non-null it
+ * is set to true exactly when the name was taken (then no message is
+ * written, so the caller can word it). */
+[[nodiscard]] std::FILE *file_create_new(const char *path, bool owner_only,
+                                         bool *exists, char *msg);
+
+/* Formats to stream. Returns QEL_OK, or QEL_ERR_IO after writing
+ * "cannot write to file: <runtime text>". */
+[[nodiscard]] int file_printf(std::FILE *stream, char *msg, const char *format, ...)
+    QEL_PRINTF(3, 4);
+
+/* Pushes buffered output of a stream that stays open (standard output) to
+ * the system. Returns QEL_OK, or QEL_ERR_IO after writing
+ * "cannot write to file: <runtime text>": a buffered write that never
+ * arrives is a failed write. */
+[[nodiscard]] int file_flush(std::FILE *stream, char *msg);
+
+/* Closes stream; the stream is gone afterwards whatever the result. A null
+ * stream returns QEL_OK. Returns QEL_ERR_IO after writing
+ * "cannot close file: <runtime text>" (nothing when msg is null). */
+int file_close(std::FILE *stream, char *msg);
+
+/* Opens path for reading without waiting (a FIFO in its place must not
+ * hang the probe). Returns the stream or null; writes no message. */
+[[nodiscard]] std::FILE *file_open_probe(const char *path);
+
+/* Sets *exists to whether path can be opened for reading. Returns QEL_OK,
+ * or QEL_ERR_IO when closing the probe failed (*exists then stays true). */
+[[nodiscard]] int file_exists(bool *exists, const char *path, char *msg);
+
+#endif

@@ -1,0 +1,242 @@
+/* The adapter list on Linux, from the kernel's link table (netlink
+ * RTM_GETLINK), in the kernel's order of interface indexes, down links
+ * included. */
+#include "hostid/adapter_source.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <linux/sockios.h>
+#include <net/if.h>
+#include <net/if_arp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+/* One record of the list; records follow each other in the buffer. */
+struct LinuxAdapter {
+	const LinuxAdapter *next;
+	uint32_t if_type;
+	uint32_t address_length;
+	unsigned char address[8];
+};
+
+/* Wireless extensions answer SIOCGIWNAME for Wi-Fi links only; an
+ * 802.11 station is otherwise an ARPHRD_ETHER link like any NIC. */
+constexpr unsigned long QEL_SIOCGIWNAME = 0x8B01;
+
+/* Not in glibc's <net/if_arp.h>, whose <linux/...> twin clashes with
+ * <net/if.h>. */
+constexpr unsigned short QEL_ARPHRD_IP6GRE = 823;
+
+bool
+link_is_wireless(int ioctl_fd, const char *name)
+{
+	struct ifreq ifr;
+	std::memset(&ifr, 0, sizeof ifr);
+	std::strncpy(ifr.ifr_name, name, IFNAMSIZ - 1);
+	return ioctl(ioctl_fd, QEL_SIOCGIWNAME, &ifr) == 0;
+}
+
+uint32_t
+if_type_of(unsigned short arphrd, bool wireless)
+{
+	switch (arphrd) {
+	case ARPHRD_LOOPBACK:
+		return IF_TYPE_SOFTWARE_LOOPBACK;
+	case ARPHRD_ETHER:
+		return wireless ? IF_TYPE_IEEE80211 : IF_TYPE_ETHERNET_CSMACD;
+	case ARPHRD_IEEE80211:
+	case ARPHRD_IEEE80211_PRISM:
+	case ARPHRD_IEEE80211_RADIOTAP:
+		return IF_TYPE_IEEE80211;
+	case ARPHRD_TUNNEL:
+	case ARPHRD_TUNNEL6:
+	case ARPHRD_SIT:
+	case ARPHRD_IPGRE:
+	case QEL_ARPHRD_IP6GRE:
+	case ARPHRD_NONE: /* tun, WireGuard: links without a hardware address */
+		return IF_TYPE_TUNNEL;
+	default:
+		return IF_TYPE_OTHER;
+	}
+}
+
+struct FillState {
+	unsigned char *buffer;
+	uint32_t size;
+	uint32_t needed;
+	LinuxAdapter *last;
+	int ioctl_fd;
+};
+
+void
+add_link(FillState *st, const struct ifinfomsg *ifi, std::size_t attr_len)
+{
+	LinuxAdapter rec;
+	std::memset(&rec, 0, sizeof rec);
+	const char *name = nullptr;
+	const unsigned char *addr = nullptr;
+	std::size_t addr_len = 0;
+
+	/* The attributes follow the ifinfomsg, each padded to RTA_ALIGNTO. */
+	const unsigned char *p = reinterpret_cast<const unsigned char *>(ifi) +
+	                         NLMSG_ALIGN(sizeof *ifi);
+	std::size_t left = attr_len;
+	while (left >= sizeof(struct rtattr)) {
+		const struct rtattr *rta = reinterpret_cast<const struct rtattr *>(p);
+		std::size_t len = rta->rta_len;
+		if (len < sizeof(struct rtattr) || len > left)
+			break;
+		const unsigned char *data = p + RTA_LENGTH(0);
+		std::size_t payload = len - RTA_LENGTH(0);
+		if (rta->rta_type == IFLA_IFNAME && payload > 0 && data[payload - 1] == 0)
+			name = reinterpret_cast<const char *>(data);
+		else if (rta->rta_type == IFLA_ADDRESS) {
+			addr = data;
+			addr_len = payload;
+		}
+		std::size_t step = RTA_ALIGN(len);
+		if (step >= left)
+			break;
+		p += step;
+		left -= step;
+	}
+	bool wireless = ifi->ifi_type == ARPHRD_ETHER && name != nullptr &&
+	                st->ioctl_fd >= 0 && link_is_wireless(st->ioctl_fd, name);
+	rec.if_type = if_type_of(ifi->ifi_type, wireless);
+	/* The kernel gives the loopback link a six-byte address of zeros; it
+	 * has no hardware address. */
+	if (rec.if_type == IF_TYPE_SOFTWARE_LOOPBACK)
+		addr_len = 0;
+	rec.address_length = static_cast<uint32_t>(addr_len);
+	if (addr != nullptr)
+		std::memcpy(rec.address, addr,
+		            addr_len < sizeof rec.address ? addr_len : sizeof rec.address);
+
+	uint32_t offset = st->needed;
+	st->needed += static_cast<uint32_t>(sizeof rec);
+	if (st->needed > st->size)
+		return; /* only counting from here on */
+	LinuxAdapter *dst = reinterpret_cast<LinuxAdapter *>(st->buffer + offset);
+	*dst = rec;
+	if (st->last != nullptr)
+		st->last->next = dst;
+	st->last = dst;
+}
+
+/* Reads the whole link dump, handing every link to add_link. Returns 0 or
+ * an errno value. */
+uint32_t
+dump_links(int fd, FillState *st)
+{
+	struct {
+		struct nlmsghdr nh;
+		struct ifinfomsg ifi;
+	} req;
+	std::memset(&req, 0, sizeof req);
+	req.nh.nlmsg_len = sizeof req;
+	req.nh.nlmsg_type = RTM_GETLINK;
+	req.nh.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+	req.nh.nlmsg_seq = 1;
+	req.ifi.ifi_family = AF_UNSPEC;
+
+	struct sockaddr_nl kernel;
+	std::memset(&kernel, 0, sizeof kernel);
+	kernel.nl_family = AF_NETLINK;
+	if (sendto(fd, &req, sizeof req, 0, reinterpret_cast<struct sockaddr *>(&kernel),
+	           sizeof kernel) < 0)
+		return static_cast<uint32_t>(errno);
+
+	alignas(struct nlmsghdr) unsigned char rx[32768];
+	for (;;) {
+		ssize_t n = recv(fd, rx, sizeof rx, 0);
+		if (n < 0) {
+			if (errno == EINTR)
+				continue;
+			return static_cast<uint32_t>(errno);
+		}
+		if (n == 0)
+			return EPROTO;
+		unsigned int len = static_cast<unsigned int>(n);
+		for (const struct nlmsghdr *nh = reinterpret_cast<const struct nlmsghdr *>(rx);
+		     NLMSG_OK(nh, len); nh = NLMSG_NEXT(nh, len)) {
+			if (nh->nlmsg_type == NLMSG_DONE)
+				return 0;
+			if (nh->nlmsg_type == NLMSG_ERROR) {
+				const struct nlmsgerr *e =
+				    static_cast<const struct nlmsgerr *>(NLMSG_DATA(nh));
+				return e->error == 0 ? 0 : static_cast<uint32_t>(-e->error);
+			}
+			if (nh->nlmsg_type != RTM_NEWLINK ||
+			    nh->nlmsg_len < NLMSG_LENGTH(sizeof(struct ifinfomsg)))
+				continue;
+			add_link(st, static_cast<const struct ifinfomsg *>(NLMSG_DATA(nh)),
+			         nh->nlmsg_len - NLMSG_LENGTH(sizeof(struct ifinfomsg)));
+		}
+	}
+}
+
+} // namespace
+
+uint32_t
+adapter_source_fill(void *buffer, uint32_t *size)
+{
+	FillState st = {static_cast<unsigned char *>(buffer), *size, 0, nullptr, -1};
+
+	int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+	if (fd < 0)
+		return static_cast<uint32_t>(errno);
+	st.ioctl_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+	uint32_t err = dump_links(fd, &st);
+	if (st.ioctl_fd >= 0)
+		close(st.ioctl_fd);
+	close(fd);
+	if (err != 0)
+		return err;
+	if (st.needed > *size) {
+		*size = st.needed;
+		return ADAPTER_BUFFER_OVERFLOW;
+	}
+	/* An empty list is marked by a first record that stays all zeros. */
+	return 0;
+}
+
+const void *
+adapter_source_first(const void *buffer)
+{
+	const LinuxAdapter *first = static_cast<const LinuxAdapter *>(buffer);
+	return first->if_type == 0 ? nullptr : first;
+}
+
+const void *
+adapter_source_next(const void *record)
+{
+	return static_cast<const LinuxAdapter *>(record)->next;
+}
+
+void
+adapter_source_read(const void *record, AdapterInfo *out)
+{
+	const LinuxAdapter *a = static_cast<const LinuxAdapter *>(record);
+	out->address = a->address;
+	out->address_length = a->address_length;
+	out->if_type = a->if_type;
+}
+
+char *
+adapter_source_error_text(uint32_t error)
+{
+	/* strerror's text is static; adapter_source_free_text leaves it be. */
+	return std::strerror(static_cast<int>(error));
+}
+
+void
+adapter_source_free_text(char *)
+{
+}

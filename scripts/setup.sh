@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build and test qelcore,
+# natively and for Windows. Idempotent; silent when everything is there.
+set -euo pipefail
+
+packages=(
+	g++ make cmake pkg-config
+	libtomcrypt-dev libtommath-dev
+	libgtest-dev googletest
+	libssl-dev openssl python3-cryptography-vectors
+	iproute2 util-linux valgrind
+	mingw-w64 wine64 dpkg-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+	if ! dpkg-query -W -f='${db:Status-Abbrev}' "$p" 2>/dev/null | grep -q '^ii'; then
+		missing+=("$p")
+	fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+	echo "setup: need root to install: ${missing[*]}" >&2
+	exit 1
+fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}" >/dev/null

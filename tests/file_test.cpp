@@ -1,0 +1,110 @@
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/file.h"
+#include "test_util.h"
+
+namespace {
+
+const char *const untouched = "untouched";
+
+struct Buffer {
+	char msg[QEL_MSG_SIZE];
+	Buffer() { std::strcpy(msg, untouched); }
+};
+
+TEST(FileOpen, ReportsThePathAndTheSystemText)
+{
+	TempDir dir;
+	std::filesystem::create_directory(dir / "taken");
+	struct Case {
+		std::string path;
+		std::string text; /* the runtime's own wording for errno */
+	} cases[] = {
+	    {dir / "taken", std::strerror(EISDIR)},
+	    {dir / "missing/x.txt", std::strerror(ENOENT)},
+	};
+	for (const Case &c : cases) {
+		Buffer b;
+		errno = 0;
+		EXPECT_EQ(file_open(c.path.c_str(), "w", b.msg), nullptr);
+		EXPECT_EQ(std::string(b.msg), "cannot open file '" + c.path + "': " + c.text);
+		EXPECT_EQ(file_open(c.path.c_str(), "w", nullptr), nullptr);
+	}
+	EXPECT_FALSE(path_exists(dir / "missing"));
+}
+
+TEST(FileOpen, ModeWTruncatesAnExistingFile)
+{
+	TempDir dir;
+	write_file(dir / "r.txt", "old content that must go");
+	Buffer b;
+	std::FILE *f = file_open((dir / "r.txt").c_str(), "w", b.msg);
+	ASSERT_NE(f, nullptr);
+	EXPECT_EQ(file_printf(f, b.msg, "%s\n", "new"), QEL_OK);
+	EXPECT_EQ(file_close(f, b.msg), QEL_OK);
+	EXPECT_EQ(read_file(dir / "r.txt"), "new\n");
+	EXPECT_STREQ(b.msg, untouched);
+}
+
+TEST(FileClose, NullStreamIsANoOp)
+{
+	Buffer b;
+	EXPECT_EQ(file_close(nullptr, b.msg), QEL_OK);
+	EXPECT_EQ(file_close(nullptr, nullptr), QEL_OK);
+	EXPECT_STREQ(b.msg, untouched);
+}
+
+TEST(FileExists, AnswersWhetherThePathOpensForReading)
+{
+	TempDir dir;
+	write_file(dir / "empty", "");
+	write_file(dir / "full", "x");
+	std::filesystem::create_directory(dir / "sub");
+	struct Case {
+		std::string path;
+		bool exists;
+	} cases[] = {
+	    {dir / "empty", true},
+	    {dir / "full", true},
+	    {dir / "nothing", false},
+	    {dir / "nodir/file", false},
+	};
+	for (const Case &c : cases) {
+		Buffer b;
+		bool exists = !c.exists;
+		EXPECT_EQ(file_exists(&exists, c.path.c_str(), b.msg), QEL_OK) << c.path;
+		EXPECT_EQ(exists, c.exists) << c.path;
+		EXPECT_STREQ(b.msg, untouched);
+	}
+}
+
+TEST(FileCreateNew, NeverReplacesAnExistingFile)
+{
+	TempDir dir;
+	write_file(dir / "key.c", "precious");
+	Buffer b;
+	bool exists = false;
+	EXPECT_EQ(file_create_new((dir / "key.c").c_str(), true, &exists, b.msg), nullptr);
+	EXPECT_TRUE(exists);
+	EXPECT_STREQ(b.msg, untouched); /* the caller words "already exists" */
+	EXPECT_EQ(read_file(dir / "key.c"), "precious");
+
+	std::FILE *f = file_create_new((dir / "new.c").c_str(), false, &exists, b.msg);
+	ASSERT_NE(f, nullptr);
+	EXPECT_FALSE(exists);
+	EXPECT_EQ(file_printf(f, b.msg, "int x;\n"), QEL_OK);
+	EXPECT_EQ(file_close(f, b.msg), QEL_OK);
+	EXPECT_EQ(read_file(dir / "new.c"), "int x;\n");
+
+	std::string missing = dir / "nodir/new.c";
+	EXPECT_EQ(file_create_new(missing.c_str(), false, &exists, b.msg), nullptr);
+	EXPECT_FALSE(exists);
+	EXPECT_EQ(std::string(b.msg),
+	          "cannot open file '" + missing + "': " + std::strerror(ENOENT));
+}
+
+} // namespace
