@@ -61,8 +61,9 @@ adapter_source_fill(void *buffer, uint32_t *size)
 		r[i].next = i + 1 < f.list.size() ? &r[i + 1] : nullptr;
 		r[i].if_type = a.if_type;
 		r[i].length = static_cast<uint32_t>(a.address.size());
-		std::memcpy(r[i].address, a.address.data(),
-		            std::min<std::size_t>(a.address.size(), sizeof r[i].address));
+		std::size_t n = std::min<std::size_t>(a.address.size(), sizeof r[i].address);
+		if (n > 0)
+			std::memcpy(r[i].address, a.address.data(), n);
 	}
 	return 0;
 }
