@@ -1,0 +1,30 @@
+/* The whole key generation run behind qelkeypair. */
+#ifndef QEL_KEYS_GENERATE_H
+#define QEL_KEYS_GENERATE_H
+
+#include "core/error.h"
+#include "keys/keypair.h"
+
+constexpr const char *PRIVATE_KEY_FILE = "qel_privkey.c";
+constexpr const char *PUBLIC_KEY_FILE = "qel_pubkey.c";
+
+/* Refuses while either key file exists, prints "generating keys...",
+ * generates the key pair, prints "done!", writes both key files with a line
+ * for each, and prints "key hash:" and the SHA-256 of the public blob.
+ * Returns QEL_OK, QEL_ERR_MEMORY, QEL_ERR_IO or QEL_ERR_CRYPTO. A key file
+ * is never overwritten, not even one that appears during the generation. */
+[[nodiscard]] int qel_generate_keys(char *msg);
+
+/* QEL_OK when neither key file can be opened for reading; otherwise
+ * QEL_ERR_IO with "file '<name>' already exists, delete to generate new"
+ * (the private file is probed first), or the failed probe's message. */
+[[nodiscard]] int check_no_key_files(char *msg);
+
+/* Writes both key files of a generated KeyPair, prints their lines and the
+ * key hash. Returns QEL_OK or QEL_ERR_IO. */
+[[nodiscard]] int write_key_files(const KeyPair *kp, char *msg);
+
+/* Fills text (65 bytes) with the key hash of kp; returns 64. */
+int keypair_public_hash(const KeyPair *kp, char *text);
+
+#endif

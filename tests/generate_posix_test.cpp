@@ -1,0 +1,154 @@
+/* The key generation run with standard output captured: each run happens
+ * in a child whose standard output is a file. The fake random source makes
+ * the default seed's key the golden one of tests/data. */
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "fakes/fakes.h"
+#include "key_test_util.h"
+#include "keys/generate.h"
+#include "oracle.h"
+#include "test_util.h"
+
+namespace {
+
+const std::string line1 = "generating keys...\n";
+const std::string line2 = "done!\n";
+const std::string line3 = "private key file 'qel_privkey.c' was written\n";
+
+struct Outcome {
+	int code;
+	std::string out;    /* standard output */
+	std::string report; /* "<msg>|live <n>|reads <n>|calls <n>" */
+	std::vector<std::string> files;
+};
+
+int
+generate_and_report(void *arg)
+{
+	const std::string *report_path = static_cast<const std::string *>(arg);
+	char msg[QEL_MSG_SIZE] = "untouched";
+	int rc = qel_generate_keys(msg);
+	/* what the program's exit would flush */
+	std::fflush(stdout);
+	std::ofstream(*report_path) << msg << "|live " << fake_mem.live << "|reads "
+	                            << fake_random.reads << "|calls " << fake_mem.calls;
+	return -rc;
+}
+
+/* Runs qel_generate_keys in keys (a directory) with the fakes as set. */
+Outcome
+run_in(const TempDir &keys)
+{
+	TempDir out;
+	std::string report = out / "report";
+	Outcome o;
+	{
+		ChangeDir cd(keys.path);
+		o.code = run_with_stdout(out / "stdout", generate_and_report, &report);
+	}
+	o.out = read_file(out / "stdout");
+	o.report = read_file(report);
+	for (const auto &e : std::filesystem::directory_iterator(keys.path))
+		o.files.push_back(e.path().filename().string());
+	std::sort(o.files.begin(), o.files.end());
+	return o;
+}
+
+class GenerateRun : public ::testing::Test {
+protected:
+	void SetUp() override
+	{
+		fake_mem_reset();
+		fake_random_reset();
+	}
+};
+
+TEST_F(GenerateRun, GoldenRunPrintsSixLinesAndWritesTheGoldenFiles)
+{
+	TempDir keys;
+	Outcome o = run_in(keys);
+	EXPECT_EQ(o.code, 0);
+	/* three allocations in all: record, private blob, public blob */
+	EXPECT_EQ(o.report, "untouched|live 0|reads " + std::to_string(shared_key().reads) +
+	                        "|calls 3");
+	EXPECT_EQ(o.out, line1 + line2 + line3 + "public key file 'qel_pubkey.c' was written\n" +
+	                     "key hash:\n" + GOLDEN_KEY_HASH + "\n");
+	EXPECT_EQ(o.files, (std::vector<std::string>{"qel_privkey.c", "qel_pubkey.c"}));
+	std::string priv = read_file(keys / "qel_privkey.c"), pub = read_file(keys / "qel_pubkey.c");
+	EXPECT_EQ(priv, golden_file("golden_privkey.c"));
+	EXPECT_EQ(pub, golden_file("golden_pubkey.c"));
+	/* the printed hash is that of the bytes listed in the public file */
+	Bytes listed = key_source_values(pub);
+	EXPECT_EQ(oracle_sha256_hex(listed.data(), listed.size()), GOLDEN_KEY_HASH);
+}
+
+TEST_F(GenerateRun, EachFailureStopsAtItsStage)
+{
+	struct Case {
+		const char *name;
+		long fail_read, fail_alloc;
+		const char *existing; /* a key file there before the run, or null */
+		const char *content;
+		int code;
+		std::string msg, out;
+	} cases[] = {
+	    {"private key file exists", 0, 0, "qel_privkey.c", "mine", 3,
+	     "file 'qel_privkey.c' already exists, delete to generate new", ""},
+	    {"empty private key file exists", 0, 0, "qel_privkey.c", "", 3,
+	     "file 'qel_privkey.c' already exists, delete to generate new", ""},
+	    {"public key file exists", 0, 0, "qel_pubkey.c", "mine", 3,
+	     "file 'qel_pubkey.c' already exists, delete to generate new", ""},
+	    {"record allocation", 0, 1, nullptr, "", 2, "out of memory", ""},
+	    {"random source fails", 1, 0, nullptr, "", 15,
+	     "could not make DSA key: Error reading the PRNG.", line1},
+	    {"private blob allocation", 0, 2, nullptr, "", 2, "out of memory", line1},
+	    {"public blob allocation", 0, 3, nullptr, "", 2, "out of memory", line1},
+	};
+	for (const Case &c : cases) {
+		SCOPED_TRACE(c.name);
+		fake_mem_reset();
+		fake_random_reset();
+		fake_random.fail_at = c.fail_read;
+		fake_mem.fail_at = c.fail_alloc;
+		TempDir keys;
+		if (c.existing != nullptr)
+			write_file(keys / c.existing, c.content);
+		Outcome o = run_in(keys);
+		EXPECT_EQ(o.code, c.code);
+		EXPECT_EQ(o.report.substr(0, o.report.find("|reads")), c.msg + "|live 0");
+		EXPECT_EQ(o.out, c.out);
+		if (c.existing != nullptr) {
+			EXPECT_EQ(o.files, std::vector<std::string>{c.existing});
+			EXPECT_EQ(read_file(keys / c.existing), c.content);
+			EXPECT_NE(o.report.find("|reads 0|"), std::string::npos) << o.report;
+		} else {
+			EXPECT_EQ(o.files, std::vector<std::string>{});
+		}
+	}
+}
+
+/* A dangling symlink passes the check (it cannot be opened for reading)
+ * but is never written through: the run stops at the public key file, the
+ * private one complete, and the link's target is not created. */
+TEST_F(GenerateRun, DanglingSymlinkAtThePublicKeyFileStopsTheLastWrite)
+{
+	TempDir keys;
+	ASSERT_EQ(symlink("elsewhere.c", (keys / "qel_pubkey.c").c_str()), 0);
+	Outcome o = run_in(keys);
+	EXPECT_EQ(o.code, 3);
+	EXPECT_EQ(o.report.substr(0, o.report.find("|reads")),
+	          "file 'qel_pubkey.c' already exists, delete to generate new|live 0");
+	EXPECT_EQ(o.out, line1 + line2 + line3);
+	EXPECT_EQ(o.files, (std::vector<std::string>{"qel_privkey.c", "qel_pubkey.c"}));
+	EXPECT_TRUE(std::filesystem::is_symlink(keys / "qel_pubkey.c"));
+	EXPECT_EQ(read_file(keys / "qel_privkey.c"), golden_file("golden_privkey.c"));
+}
+
+} // namespace

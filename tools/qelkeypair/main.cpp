@@ -1,0 +1,26 @@
+/* qelkeypair: makes a DSA key pair and writes it as the C sources
+ * "qel_privkey.c" and "qel_pubkey.c". */
+#include <cstdio>
+
+#include "core/std_streams.h"
+#include "keys/generate.h"
+
+int
+main(int argc, char **argv)
+{
+	char msg[QEL_MSG_SIZE];
+	const char *prog = argc > 0 && argv[0] != nullptr ? argv[0] : "qelkeypair";
+
+	if (argc != 1) {
+		std::fprintf(stderr, "Usage: %s\n", prog);
+		std::fprintf(stderr, "Generate private and public keys for signatures.\n");
+		return 1;
+	}
+	int rc = std_streams_ensure_open(msg);
+	if (rc == QEL_OK)
+		rc = qel_generate_keys(msg);
+	if (rc == QEL_OK)
+		return 0;
+	std::fprintf(stderr, "%s: error: %s\n", prog, msg);
+	return -rc;
+}
