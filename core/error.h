@@ -12,7 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__GNUC__)
+/* mingw's "printf" format is Microsoft's; its runtime here is the C99 one. */
+#if defined(__MINGW32__)
+#define QEL_PRINTF(fmt, first) __attribute__((format(gnu_printf, fmt, first)))
+#elif defined(__GNUC__)
 #define QEL_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
 #else
 #define QEL_PRINTF(fmt, first)

@@ -65,7 +65,7 @@ TEST_F(Report, SortsRemovesDuplicatesAndPicksTheForm)
 	};
 	for (const Case &c : cases) {
 		fake_adapters.list = ethernets(c.adapters);
-		EXPECT_EQ(report_text(), c.report + os);
+		EXPECT_EQ(report_text(), native_text(c.report + os));
 	}
 }
 
@@ -78,7 +78,7 @@ TEST_F(Report, AnEmptyListStillWritesBothMembers)
 	EXPECT_EQ(host_report_write(f, empty, nullptr), QEL_OK);
 	EXPECT_EQ(file_close(f, nullptr), QEL_OK);
 	EXPECT_EQ(read_file(path),
-	          std::string("\"hostid\": [\n],\n\"os\": \"") + platform_name() + "\"\n");
+	          native_text(std::string("\"hostid\": [\n],\n\"os\": \"") + platform_name() + "\"\n"));
 }
 
 TEST_F(Report, SortedListFailuresLeakNothing)

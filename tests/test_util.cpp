@@ -64,3 +64,16 @@ path_exists(const std::string &path)
 	return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
+
+std::string
+native_text(const std::string &s)
+{
+	std::string out;
+	for (char c : s) {
+		if (c == '\n')
+			out += QEL_TEXT_LINE_END;
+		else
+			out += c;
+	}
+	return out;
+}

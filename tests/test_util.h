@@ -24,6 +24,9 @@ struct ChangeDir {
 	ChangeDir &operator=(const ChangeDir &) = delete;
 };
 
+/* s with each "\n" as the platform writes it to a text-mode stream. */
+std::string native_text(const std::string &s);
+
 /* Whole content of a file; "<missing>" when it cannot be read. */
 std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &content);

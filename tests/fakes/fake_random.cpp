@@ -24,7 +24,7 @@ random_source_read(unsigned char *out, unsigned long len)
 	if (!f.started) {
 		chacha20_prng_start(&stream);
 		chacha20_prng_add_entropy(reinterpret_cast<const unsigned char *>(f.seed.data()),
-		                          f.seed.size(), &stream);
+		                          static_cast<unsigned long>(f.seed.size()), &stream);
 		chacha20_prng_ready(&stream);
 		f.started = true;
 	}
