@@ -9,7 +9,7 @@ packages=(
 	libgtest-dev googletest
 	libssl-dev openssl python3-cryptography-vectors
 	iproute2 util-linux valgrind
-	mingw-w64 wine64 dpkg-dev
+	mingw-w64 wine64 dpkg-dev mandoc man-db
 )
 
 missing=()
