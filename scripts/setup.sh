@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-	g++ make cmake pkg-config
+	gcc g++ make cmake pkg-config
 	libtomcrypt-dev libtommath-dev
 	libgtest-dev googletest
 	libssl-dev openssl python3-cryptography-vectors
