@@ -58,6 +58,12 @@ run_prog() {
 	read_outputs $?
 }
 
+# listed_bytes FILE: the bytes of the key array of a key source file.
+listed_bytes() {
+	printf "$(sed -n '/keyarray\[\] = {/,/};/p' "$1" | sed 1d | grep -o '[0-9]\+' |
+		awk '{ printf "\\%03o", $1 }')"
+}
+
 finish() {
 	local log
 	for log in "$scratch_root"/memcheck.*; do

@@ -18,12 +18,6 @@ written=$'private key file \'qel_privkey.c\' was written\npublic key file \'qel_
 exists="qelkeypair: error: file '%s' already exists, delete to generate new"$'\n'
 usage=$'Usage: qelkeypair\nGenerate private and public keys for signatures.\n'
 
-# listed_bytes FILE: the bytes of the key array of a key source file.
-listed_bytes() {
-	printf "$(sed -n '/keyarray\[\] = {/,/};/p' "$1" | sed 1d | grep -o '[0-9]\+' |
-		awk '{ printf "\\%03o", $1 }')"
-}
-
 # key_file_form FILE NAME: "ok", or the first line that breaks the layout
 # of a key source file for qel_get_NAME.
 key_file_form() {

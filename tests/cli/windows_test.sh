@@ -80,12 +80,6 @@ if [ "$n" -gt 0 ]; then
 	expect_eq "qelhostid.txt a directory: stderr" "$want" "$err"
 fi
 
-# listed_bytes FILE: the bytes of the key array of a key source file.
-listed_bytes() {
-	printf "$(sed -n '/keyarray\[\] = {/,/};/p' "$1" | sed 1d | grep -o '[0-9]\+' |
-		awk '{ printf "\\%03o", $1 }')"
-}
-
 # A key pair: the six lines, files that compile with the native compiler,
 # keys that sign and verify, and the hash of the listed public key bytes.
 new_scratch

@@ -10,12 +10,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 use_prog "$1" qelkeypair
 cc=${2:-cc}
 
-# listed_bytes FILE: the bytes of the key array of a key source file.
-listed_bytes() {
-	printf "$(sed -n '/keyarray\[\] = {/,/};/p' "$1" | sed 1d | grep -o '[0-9]\+' |
-		awk '{ printf "\\%03o", $1 }')"
-}
-
 new_scratch
 run_prog
 expect_eq "qelkeypair: exit" 0 "$status"

@@ -12,12 +12,6 @@ use_prog "$1" qelkeypair
 examples=$2
 cc=${3:-cc}
 
-# listed_bytes FILE: the bytes of the key array of a key source file.
-listed_bytes() {
-	printf "$(sed -n '/keyarray\[\] = {/,/};/p' "$1" | sed 1d | grep -o '[0-9]\+' |
-		awk '{ printf "\\%03o", $1 }')"
-}
-
 # hex_to_bytes FILE: the bytes written in hexadecimal in FILE.
 hex_to_bytes() {
 	printf "$(tr -d '\n' <"$1" | sed 's/../\\x&/g')"
