@@ -65,8 +65,9 @@ qel_generate_keys(char *msg)
 	if (rc == QEL_OK) {
 		std::puts("generating keys...");
 		/* The generation takes a while: show the line now, also when
-		 * standard output is a pipe or a file. */
-		std::fflush(stdout);
+		 * standard output is a pipe or a file. Progress lines are not
+		 * checked, so neither is this. */
+		(void)std::fflush(stdout);
 		rc = keypair_generate(kp, msg);
 		if (rc == QEL_OK)
 			std::puts("done!");

@@ -11,3 +11,4 @@ for preset in default sanitize windows; do
 	echo "== $preset"
 	cmake --workflow --preset "$preset"
 done
+bash scripts/fuzz.sh

@@ -12,8 +12,8 @@ main(int argc, char **argv)
 	const char *prog = argc > 0 && argv[0] != nullptr ? argv[0] : "qelkeypair";
 
 	if (argc != 1) {
-		std::fprintf(stderr, "Usage: %s\n", prog);
-		std::fprintf(stderr, "Generate private and public keys for signatures.\n");
+		(void)std::fprintf(stderr, "Usage: %s\n", prog);
+		(void)std::fprintf(stderr, "Generate private and public keys for signatures.\n");
 		return 1;
 	}
 	int rc = std_streams_ensure_open(msg);
@@ -21,6 +21,7 @@ main(int argc, char **argv)
 		rc = qel_generate_keys(msg);
 	if (rc == QEL_OK)
 		return 0;
-	std::fprintf(stderr, "%s: error: %s\n", prog, msg);
+	/* Nothing is left to report a failed write of this line to. */
+	(void)std::fprintf(stderr, "%s: error: %s\n", prog, msg);
 	return -rc;
 }

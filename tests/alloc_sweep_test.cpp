@@ -1,0 +1,401 @@
+/* Every allocation of the two entry points failed in turn.
+ *
+ * Each run fails the N-th allocation, for N = 1, 2, ... until the run
+ * succeeds, in a fresh directory with standard output captured, and checks
+ * the code, the message, standard output, the files left on disk and that
+ * no block is left behind: ours (fake_mem) and the libraries' (fake_lib_mem,
+ * see fakes/lib_alloc.h). A double free or a use after free ends the binary
+ * under AddressSanitizer; the line "sweep: ..." before each run names it.
+ *
+ * Our own allocations are swept one by one. A key generation makes some
+ * 350 000 in libtomcrypt and libtommath, too many to fail each under the
+ * sanitizers (a run takes seconds), so there the first and the last ones,
+ * both ends of each stage and an even sample in between are failed, and
+ * the same again for the reallocs alone. A build with a larger
+ * QEL_SWEEP_SPACED samples more densely. */
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <tommath.h>
+#include <tomcrypt.h>
+
+#include "fakes/fakes.h"
+#include "fakes/lib_alloc.h"
+#include "hostid/adapter_source.h"
+#include "hostid/report.h"
+#include "key_test_util.h"
+#include "keys/generate.h"
+#include "keys/os_prng.h"
+#include "test_util.h"
+
+/* Library allocations failed at even spacing (reallocs: an eighth). */
+#ifndef QEL_SWEEP_SPACED
+#define QEL_SWEEP_SPACED 80
+#endif
+
+namespace {
+
+using Files = std::vector<std::string>;
+
+struct Outcome {
+	int rc;
+	std::string msg;
+	std::string out; /* standard output */
+	Files files;     /* the directory afterwards, sorted */
+	std::vector<std::string> contents; /* of each file, in that order */
+};
+
+/* Runs fn in a fresh directory (after prepare, if given) with standard
+ * output going to a file, in this process. */
+Outcome
+run_captured(int (*fn)(char *), void (*prepare)() = nullptr)
+{
+	TempDir work, out;
+	Outcome o;
+	char msg[QEL_MSG_SIZE] = "untouched";
+	{
+		ChangeDir cd(work.path);
+		if (prepare != nullptr)
+			prepare();
+		std::fflush(stdout);
+		int saved = dup(1);
+		int fd = open((out / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+		if (saved < 0 || fd < 0 || dup2(fd, 1) < 0)
+			std::abort();
+		close(fd);
+		o.rc = fn(msg);
+		std::fflush(stdout);
+		if (dup2(saved, 1) < 0)
+			std::abort();
+		close(saved);
+	}
+	o.msg = msg;
+	o.out = read_file(out / "stdout");
+	for (const auto &e : std::filesystem::directory_iterator(work.path))
+		o.files.push_back(e.path().filename().string());
+	std::sort(o.files.begin(), o.files.end());
+	for (const std::string &f : o.files)
+		o.contents.push_back(read_file(work / f));
+	return o;
+}
+
+void
+announce(const char *what, long n)
+{
+	std::fprintf(stderr, "sweep: failing %s %ld\n", what, n);
+}
+
+/* ---- qelhostid ---- */
+
+const char *const older_report = "an older report\n";
+
+void
+put_older_report()
+{
+	write_file(HOST_REPORT_FILE, older_report);
+}
+
+int
+hostid_entry(char *msg)
+{
+	return qel_hostid_print_and_save(msg);
+}
+
+TEST(AllocationSweep, HostReportFailsCleanlyAtEveryAllocation)
+{
+	const std::string two = "\"hostid\": [\n  \"00:11:22:33:44:55\",\n"
+	                        "  \"00:11:22:33:44:66\"\n],\n\"os\": \"" +
+	                        std::string(platform_name()) + "\"\n";
+	const std::string one = "\"hostid\": \"02:00:00:00:00:01\",\n\"os\": \"" +
+	                        std::string(platform_name()) + "\"\n";
+	struct Case {
+		const char *name;
+		std::vector<const char *> ethernet;
+		int overflows;
+		long allocations; /* of a run that succeeds */
+		std::string report;
+	} cases[] = {
+	    /* buffer, list, three strings, sorted list */
+	    {"three adapters, one address twice",
+	     {"00:11:22:33:44:66", "00:11:22:33:44:55", "00:11:22:33:44:66"}, 0, 6, two},
+	    {"one adapter", {"02:00:00:00:00:01"}, 0, 4, one},
+	    {"the same address on two adapters", {"02:00:00:00:00:01", "02:00:00:00:00:01"}, 0,
+	     5, one},
+	    /* two buffers released after an overflow, then the one filled */
+	    {"the system asks twice for a bigger buffer",
+	     {"00:11:22:33:44:55", "00:11:22:33:44:66"}, 2, 7, two},
+	};
+	for (const Case &c : cases) {
+		SCOPED_TRACE(c.name);
+		long n = 1;
+		for (;; n++) {
+			SCOPED_TRACE("allocation " + std::to_string(n));
+			fake_mem_reset();
+			fake_adapters_reset();
+			for (const char *a : c.ethernet)
+				fake_adapters.list.push_back(fake_ethernet(a));
+			/* what must never count: a tunnel and the loopback link */
+			fake_adapters.list.push_back(
+			    FakeAdapter{IF_TYPE_TUNNEL, {1, 2, 3, 4, 5, 6}});
+			fake_adapters.list.push_back(FakeAdapter{IF_TYPE_SOFTWARE_LOOPBACK, {}});
+			fake_adapters.overflows = c.overflows;
+			fake_mem.fail_at = n;
+			Outcome o = run_captured(hostid_entry, put_older_report);
+			EXPECT_EQ(fake_mem.live, 0) << "blocks leaked";
+			if (o.rc == QEL_OK) {
+				EXPECT_EQ(o.out, native_text(c.report));
+				EXPECT_EQ(o.files, Files{HOST_REPORT_FILE});
+				break;
+			}
+			/* Every allocation comes before the first line of the report. */
+			EXPECT_EQ(o.rc, QEL_ERR_MEMORY);
+			EXPECT_EQ(o.msg, "out of memory");
+			EXPECT_EQ(o.out, "");
+			EXPECT_EQ(o.files, Files{HOST_REPORT_FILE});
+			if (n > 100) {
+				ADD_FAILURE() << "no run succeeded";
+				break;
+			}
+		}
+		EXPECT_EQ(n - 1, c.allocations) << "allocations of a successful run";
+	}
+}
+
+/* ---- qelkeypair ---- */
+
+int
+keys_entry(char *msg)
+{
+	return qel_generate_keys(msg);
+}
+
+const std::string line1 = "generating keys...\n";
+
+/* libtommath draws the extra bases of its primality tests from the
+ * system's source on its own. Those draws change how much it allocates, so
+ * the sweep serves them from a fixed stream (xorshift64) to make every run
+ * allocate as the last one did. */
+uint64_t base_stream;
+
+mp_err
+fixed_bases(void *out, size_t size)
+{
+	unsigned char *p = static_cast<unsigned char *>(out);
+	for (size_t i = 0; i < size; i++) {
+		base_stream ^= base_stream << 13;
+		base_stream ^= base_stream >> 7;
+		base_stream ^= base_stream << 17;
+		p[i] = static_cast<unsigned char>(base_stream >> 56);
+	}
+	return MP_OKAY;
+}
+
+void
+reset_all()
+{
+	fake_mem_reset();
+	fake_random_reset();
+	fake_lib_mem_reset();
+	base_stream = 0x9e3779b97f4a7c15U;
+	mp_rand_source(fixed_bases);
+}
+
+void
+expect_golden_run(const Outcome &o)
+{
+	EXPECT_EQ(o.rc, QEL_OK) << o.msg;
+	EXPECT_EQ(o.out, line1 + "done!\n" + "private key file 'qel_privkey.c' was written\n" +
+	                     "public key file 'qel_pubkey.c' was written\n" + "key hash:\n" +
+	                     GOLDEN_KEY_HASH + "\n");
+	/* sorted: "qel_privkey.c" before "qel_pubkey.c" */
+	EXPECT_EQ(o.files, (Files{PRIVATE_KEY_FILE, PUBLIC_KEY_FILE}));
+	EXPECT_EQ(o.contents, (std::vector<std::string>{golden_file("golden_privkey.c"),
+	                                                golden_file("golden_pubkey.c")}));
+}
+
+TEST(AllocationSweep, KeyRunFailsCleanlyAtEachOfOurAllocations)
+{
+	struct Expected {
+		const char *stage;
+		std::string out;
+	} stages[] = {
+	    {"the record", ""},
+	    {"the private blob", line1},
+	    {"the public blob", line1},
+	};
+	long n = 1;
+	for (;; n++) {
+		SCOPED_TRACE("allocation " + std::to_string(n));
+		announce("our allocation", n);
+		reset_all();
+		fake_mem.fail_at = n;
+		Outcome o = run_captured(keys_entry);
+		EXPECT_EQ(fake_mem.live, 0) << "our blocks leaked";
+		EXPECT_EQ(fake_lib_mem.live, 0) << "the libraries' blocks leaked";
+		if (o.rc == QEL_OK) {
+			expect_golden_run(o);
+			break;
+		}
+		ASSERT_LE(n, 3) << "more allocations than the record and two blobs";
+		SCOPED_TRACE(stages[n - 1].stage);
+		EXPECT_EQ(o.rc, QEL_ERR_MEMORY);
+		EXPECT_EQ(o.msg, "out of memory");
+		EXPECT_EQ(o.out, stages[n - 1].out);
+		EXPECT_EQ(o.files, Files{});
+	}
+	EXPECT_EQ(n, 4);
+}
+
+/* The libraries' allocations (or reallocs) counted at the end of each
+ * stage of keypair_generate: key, check, private export, public export.
+ * Made by the same calls on the same random stream as a run makes. */
+struct StageEnds {
+	long end[4];
+	long total() const { return end[3]; }
+	/* The stage whose allocations include the n-th, or -1. */
+	int stage_of(long n) const
+	{
+		for (int i = 0; i < 4; i++)
+			if (n >= 1 && n <= end[i])
+				return i;
+		return -1;
+	}
+};
+
+struct LibraryCounts {
+	StageEnds calls, reallocs;
+};
+
+LibraryCounts
+count_library_stages()
+{
+	reset_all();
+	LibraryCounts c{};
+	int stage = 0;
+	auto stage_done = [&]() {
+		c.calls.end[stage] = fake_lib_mem.calls;
+		c.reallocs.end[stage] = fake_lib_mem.reallocs;
+		stage++;
+	};
+	ltc_mp = ltm_desc;
+	dsa_key key{};
+	int prng = os_prng_register();
+	EXPECT_EQ(dsa_make_key(nullptr, prng, KEYPAIR_GROUP_SIZE, KEYPAIR_MODULUS_SIZE, &key),
+	          CRYPT_OK);
+	stage_done();
+	int stat = 0;
+	EXPECT_EQ(dsa_verify_key(&key, &stat), CRYPT_OK);
+	stage_done();
+	std::vector<unsigned char> scratch(KEYPAIR_EXPORT_SIZE);
+	unsigned long len = KEYPAIR_EXPORT_SIZE;
+	EXPECT_EQ(dsa_export(scratch.data(), &len, PK_PRIVATE, &key), CRYPT_OK);
+	stage_done();
+	len = KEYPAIR_EXPORT_SIZE;
+	EXPECT_EQ(dsa_export(scratch.data(), &len, PK_PUBLIC, &key), CRYPT_OK);
+	stage_done();
+	dsa_free(&key);
+	EXPECT_EQ(fake_lib_mem.live, 0);
+	reset_all();
+	std::fprintf(stderr,
+	             "sweep: the libraries allocate %ld times (%ld reallocs): key %ld, "
+	             "check %ld, private export %ld, public export %ld\n",
+	             c.calls.total(), c.reallocs.total(), c.calls.end[0],
+	             c.calls.end[1] - c.calls.end[0], c.calls.end[2] - c.calls.end[1],
+	             c.calls.end[3] - c.calls.end[2]);
+	return c;
+}
+
+/* The first and the last `edge`, both ends of every stage, the last
+ * `edge` / 2 of the key generation (the private key and y) and `spaced`
+ * evenly spaced in between. */
+std::set<long>
+pick(const StageEnds &e, long edge, long spaced)
+{
+	std::set<long> sample;
+	const long total = e.total();
+	for (long i = 1; i <= edge && i <= total; i++) {
+		sample.insert(i);
+		sample.insert(total + 1 - i);
+	}
+	for (long i = 0; i < edge / 2 && e.end[0] - i >= 1; i++)
+		sample.insert(e.end[0] - i);
+	long first = 1;
+	for (long last : e.end) {
+		if (first <= last) {
+			sample.insert(first);
+			sample.insert(last);
+		}
+		first = last + 1;
+	}
+	for (long i = 1; i <= spaced; i++)
+		sample.insert(i * total / (spaced + 1));
+	sample.erase(0);
+	return sample;
+}
+
+/* Fails the n-th allocation (or realloc, by `field`) for each n of the
+ * sample; a failure in the libraries is the failure of its stage. */
+void
+fail_library_allocations(const char *what, const StageEnds &ends, long FakeLibMem::*field,
+                         const std::set<long> &sample)
+{
+	const std::string messages[4] = {
+	    std::string("could not make DSA key: ") + error_to_string(CRYPT_MEM),
+	    "generated DSA key pair is invalid",
+	    "could not export DSA private key",
+	    "could not export DSA public key",
+	};
+	for (long n : sample) {
+		SCOPED_TRACE(std::string(what) + " " + std::to_string(n) + " of " +
+		             std::to_string(ends.total()));
+		announce(what, n);
+		int stage = ends.stage_of(n);
+		ASSERT_GE(stage, 0);
+		reset_all();
+		fake_lib_mem.*field = n;
+		Outcome o = run_captured(keys_entry);
+		EXPECT_EQ(fake_mem.live, 0) << "our blocks leaked";
+		EXPECT_EQ(fake_lib_mem.live, 0) << "the libraries' blocks leaked";
+		EXPECT_EQ(o.rc, QEL_ERR_CRYPTO);
+		EXPECT_EQ(o.msg, messages[stage]);
+		EXPECT_EQ(o.out, line1);
+		EXPECT_EQ(o.files, Files{});
+	}
+
+	/* One past the last: the run goes through. */
+	reset_all();
+	fake_lib_mem.*field = ends.total() + 1;
+	Outcome o = run_captured(keys_entry);
+	expect_golden_run(o);
+	EXPECT_EQ(fake_mem.live, 0);
+	EXPECT_EQ(fake_lib_mem.live, 0);
+}
+
+TEST(AllocationSweep, KeyRunFailsCleanlyWhenTheLibrariesRunOutOfMemory)
+{
+	const LibraryCounts c = count_library_stages();
+	ASSERT_GT(c.calls.end[0], 1000) << "a key generation that hardly allocates?";
+	fail_library_allocations("library allocation", c.calls, &FakeLibMem::fail_at,
+	                         pick(c.calls, 20, QEL_SWEEP_SPACED));
+}
+
+/* libtommath grows a number with realloc, keeping the old digits when that
+ * fails: a path of its own, so the reallocs are sampled on their own too. */
+TEST(AllocationSweep, KeyRunFailsCleanlyWhenTheLibrariesCannotGrowANumber)
+{
+	const LibraryCounts c = count_library_stages();
+	ASSERT_GT(c.reallocs.total(), 0);
+	fail_library_allocations("library realloc", c.reallocs, &FakeLibMem::fail_realloc_at,
+	                         pick(c.reallocs, 5, QEL_SWEEP_SPACED / 8));
+}
+
+} // namespace
