@@ -10,6 +10,8 @@ packages=(
 	libssl-dev openssl python3-cryptography-vectors
 	iproute2 util-linux valgrind
 	mingw-w64 wine64 dpkg-dev mandoc man-db
+	libbenchmark-dev python3
+	clang clang-tidy cppcheck libclang-rt-14-dev llvm
 )
 
 missing=()
