@@ -189,12 +189,14 @@ else()
 	set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 	set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 	set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-	# Depends from the programs' shared libraries (dpkg-shlibdeps): libc6
-	# and libtomcrypt1, the libraries they link directly. libtommath1 is
-	# named as well: libtomcrypt's DSA runs on it (ltm_desc), though only
-	# libtomcrypt itself links it.
+	# Depends from the programs' shared libraries (dpkg-shlibdeps): none for
+	# static programs; otherwise libc6 and libtomcrypt1, the libraries they
+	# link directly, and libtommath1 named as well: libtomcrypt's DSA runs
+	# on it (ltm_desc), though only libtomcrypt itself links it.
 	set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-	set(CPACK_DEBIAN_PACKAGE_DEPENDS "libtommath1")
+	if(NOT QEL_STATIC_PROGRAMS OR QEL_SANITIZE)
+		set(CPACK_DEBIAN_PACKAGE_DEPENDS "libtommath1")
+	endif()
 endif()
 
 include(CPack)
