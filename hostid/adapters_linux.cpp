@@ -9,10 +9,7 @@
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
-#include <linux/sockios.h>
-#include <net/if.h>
 #include <net/if_arp.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,31 +23,21 @@ struct LinuxAdapter {
 	unsigned char address[8];
 };
 
-/* Wireless extensions answer SIOCGIWNAME for Wi-Fi links only; an
- * 802.11 station is otherwise an ARPHRD_ETHER link like any NIC. */
-constexpr unsigned long QEL_SIOCGIWNAME = 0x8B01;
-
 /* Not in glibc's <net/if_arp.h>, whose <linux/...> twin clashes with
  * <net/if.h>. */
 constexpr unsigned short QEL_ARPHRD_IP6GRE = 823;
 
-bool
-link_is_wireless(int ioctl_fd, const char *name)
-{
-	struct ifreq ifr;
-	std::memset(&ifr, 0, sizeof ifr);
-	std::strncpy(ifr.ifr_name, name, IFNAMSIZ - 1);
-	return ioctl(ioctl_fd, QEL_SIOCGIWNAME, &ifr) == 0;
-}
-
+/* A Wi-Fi station is an ARPHRD_ETHER link like any NIC in the kernel's
+ * table; only the 802.11 link types tell Wi-Fi apart there. Both qualify
+ * alike, so nothing is asked beyond the table. */
 uint32_t
-if_type_of(unsigned short arphrd, bool wireless)
+if_type_of(unsigned short arphrd)
 {
 	switch (arphrd) {
 	case ARPHRD_LOOPBACK:
 		return IF_TYPE_SOFTWARE_LOOPBACK;
 	case ARPHRD_ETHER:
-		return wireless ? IF_TYPE_IEEE80211 : IF_TYPE_ETHERNET_CSMACD;
+		return IF_TYPE_ETHERNET_CSMACD;
 	case ARPHRD_IEEE80211:
 	case ARPHRD_IEEE80211_PRISM:
 	case ARPHRD_IEEE80211_RADIOTAP:
@@ -72,7 +59,6 @@ struct FillState {
 	uint32_t size;
 	uint32_t needed;
 	LinuxAdapter *last;
-	int ioctl_fd;
 };
 
 void
@@ -80,7 +66,6 @@ add_link(FillState *st, const struct ifinfomsg *ifi, std::size_t attr_len)
 {
 	LinuxAdapter rec;
 	std::memset(&rec, 0, sizeof rec);
-	const char *name = nullptr;
 	const unsigned char *addr = nullptr;
 	std::size_t addr_len = 0;
 
@@ -95,9 +80,7 @@ add_link(FillState *st, const struct ifinfomsg *ifi, std::size_t attr_len)
 			break;
 		const unsigned char *data = p + RTA_LENGTH(0);
 		std::size_t payload = len - RTA_LENGTH(0);
-		if (rta->rta_type == IFLA_IFNAME && payload > 0 && data[payload - 1] == 0)
-			name = reinterpret_cast<const char *>(data);
-		else if (rta->rta_type == IFLA_ADDRESS) {
+		if (rta->rta_type == IFLA_ADDRESS) {
 			addr = data;
 			addr_len = payload;
 		}
@@ -107,9 +90,7 @@ add_link(FillState *st, const struct ifinfomsg *ifi, std::size_t attr_len)
 		p += step;
 		left -= step;
 	}
-	bool wireless = ifi->ifi_type == ARPHRD_ETHER && name != nullptr &&
-	                st->ioctl_fd >= 0 && link_is_wireless(st->ioctl_fd, name);
-	rec.if_type = if_type_of(ifi->ifi_type, wireless);
+	rec.if_type = if_type_of(ifi->ifi_type);
 	/* The kernel gives the loopback link a six-byte address of zeros; it
 	 * has no hardware address. */
 	if (rec.if_type == IF_TYPE_SOFTWARE_LOOPBACK)
@@ -187,15 +168,12 @@ dump_links(int fd, FillState *st)
 uint32_t
 adapter_source_fill(void *buffer, uint32_t *size)
 {
-	FillState st = {static_cast<unsigned char *>(buffer), *size, 0, nullptr, -1};
+	FillState st = {static_cast<unsigned char *>(buffer), *size, 0, nullptr};
 
 	int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
 	if (fd < 0)
 		return static_cast<uint32_t>(errno);
-	st.ioctl_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 	uint32_t err = dump_links(fd, &st);
-	if (st.ioctl_fd >= 0)
-		close(st.ioctl_fd);
 	close(fd);
 	if (err != 0)
 		return err;
