@@ -4,15 +4,6 @@
 #include <cstdarg>
 #include <cstring>
 
-std::FILE *
-file_open(const char *path, const char *mode, char *msg)
-{
-	std::FILE *f = std::fopen(path, mode);
-	if (f == nullptr)
-		error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno));
-	return f;
-}
-
 int
 file_printf(std::FILE *stream, char *msg, const char *format, ...)
 {
@@ -33,18 +24,6 @@ file_flush(std::FILE *stream, char *msg)
 {
 	if (std::fflush(stream) != 0) {
 		error_set(msg, "cannot write to file: %s", std::strerror(errno));
-		return QEL_ERR_IO;
-	}
-	return QEL_OK;
-}
-
-int
-file_close(std::FILE *stream, char *msg)
-{
-	if (stream == nullptr)
-		return QEL_OK;
-	if (std::fclose(stream) != 0) {
-		error_set(msg, "cannot close file: %s", std::strerror(errno));
 		return QEL_ERR_IO;
 	}
 	return QEL_OK;

@@ -13,7 +13,9 @@
 
 /* Opens path with mode. Returns the stream, or null after writing
  * "cannot open file '<path>': <runtime text>"; the caller maps null to
- * QEL_ERR_IO. The caller owns the stream until it hands it to file_close. */
+ * QEL_ERR_IO. The caller owns the stream until it hands it to file_close.
+ * Mode "w" replaces an existing file: once the stream is closed the file
+ * holds exactly what was written to it, nothing of its old content. */
 [[nodiscard]] std::FILE *file_open(const char *path, const char *mode, char *msg);
 
 /* Creates path for writing in text mode, failing when any directory entry
@@ -40,7 +42,9 @@
 
 /* Closes stream; the stream is gone afterwards whatever the result. A null
  * stream returns QEL_OK. Returns QEL_ERR_IO after writing
- * "cannot close file: <runtime text>" (nothing when msg is null). */
+ * "cannot close file: <runtime text>" (nothing when msg is null) when the
+ * buffered text cannot be delivered or the stream cannot be closed. After
+ * a failed write the file keeps what reached it before the failure. */
 int file_close(std::FILE *stream, char *msg);
 
 /* Opens path for reading without waiting (a FIFO in its place must not

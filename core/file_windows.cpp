@@ -8,6 +8,27 @@
 #include <sys/stat.h>
 
 std::FILE *
+file_open(const char *path, const char *mode, char *msg)
+{
+	std::FILE *f = std::fopen(path, mode);
+	if (f == nullptr)
+		error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno));
+	return f;
+}
+
+int
+file_close(std::FILE *stream, char *msg)
+{
+	if (stream == nullptr)
+		return QEL_OK;
+	if (std::fclose(stream) != 0) {
+		error_set(msg, "cannot close file: %s", std::strerror(errno));
+		return QEL_ERR_IO;
+	}
+	return QEL_OK;
+}
+
+std::FILE *
 file_open_probe(const char *path)
 {
 	return std::fopen(path, "r");

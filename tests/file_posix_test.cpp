@@ -1,9 +1,11 @@
 /* Checked file output against real faults of a POSIX system. */
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,6 +57,95 @@ TEST(FileFaults, NullMessageBufferGivesTheSameCodes)
 	ASSERT_NE(f, nullptr);
 	EXPECT_EQ(file_printf(f, nullptr, "%s", "x"), QEL_ERR_IO); /* read-only */
 	(void)file_close(f, nullptr);
+}
+
+struct Rewrite {
+	std::string path;
+	std::size_t count; /* bytes of new text */
+	rlim_t limit;      /* RLIMIT_FSIZE in the child; RLIM_INFINITY: as it is */
+	char msg[QEL_MSG_SIZE];
+};
+
+std::string
+new_text(std::size_t n)
+{
+	std::string s;
+	for (std::size_t i = 0; i < n; i++)
+		s.push_back(static_cast<char>('a' + i % 26));
+	return s;
+}
+
+int
+rewrite_in_child(void *arg)
+{
+	Rewrite *r = static_cast<Rewrite *>(arg);
+	std::signal(SIGXFSZ, SIG_IGN);
+	struct rlimit lim;
+	if (getrlimit(RLIMIT_FSIZE, &lim) != 0)
+		return 100;
+	rlim_t unlimited = lim.rlim_cur;
+	if (r->limit != RLIM_INFINITY)
+		lim.rlim_cur = r->limit;
+	if (setrlimit(RLIMIT_FSIZE, &lim) != 0)
+		return 100;
+	std::FILE *f = file_open(r->path.c_str(), "w", r->msg);
+	if (f == nullptr)
+		return 101;
+	int rc = file_printf(f, r->msg, "%s", new_text(r->count).c_str());
+	if (rc == QEL_OK)
+		rc = file_close(f, r->msg);
+	else
+		(void)file_close(f, nullptr);
+	/* The message goes to the parent through standard output, a file of
+	 * its own, once the limit is lifted again. */
+	lim.rlim_cur = unlimited;
+	if (setrlimit(RLIMIT_FSIZE, &lim) != 0)
+		return 102;
+	std::fputs(r->msg, stdout);
+	std::fflush(stdout);
+	return -rc;
+}
+
+/* Mode "w" over an existing file: afterwards the file holds exactly what
+ * was written, whether the old file was longer, as long or shorter, and
+ * when a file size limit (RLIMIT_FSIZE, SIGXFSZ ignored) stops the writing
+ * half-way, exactly the part that got written: nothing of the old text
+ * stays behind it. The runtime buffers 4096 bytes, so text shorter than
+ * that reaches the system at the close. */
+TEST(FileFaults, RewrittenFileHoldsExactlyWhatWasWritten)
+{
+	const std::string efbig = std::strerror(EFBIG);
+	struct Case {
+		const char *name;
+		std::size_t old_size, count;
+		rlim_t limit;
+		int rc;
+		std::string msg;
+		std::size_t kept; /* leading bytes of the new text in the file */
+	} cases[] = {
+	    {"old file longer", 6000, 100, RLIM_INFINITY, 0, "", 100},
+	    {"old file as long", 100, 100, RLIM_INFINITY, 0, "", 100},
+	    {"old file shorter", 10, 100, RLIM_INFINITY, 0, "", 100},
+	    {"no old file", 0, 100, RLIM_INFINITY, 0, "", 100},
+	    {"limit at the close, old longer", 6000, 2000, 1024, 3,
+	     "cannot close file: " + efbig, 1024},
+	    {"limit at the close, old shorter", 10, 2000, 1024, 3,
+	     "cannot close file: " + efbig, 1024},
+	    {"limit while writing, old longer", 20000, 9000, 1024, 3,
+	     "cannot write to file: " + efbig, 1024},
+	    {"limit at the start, old longer", 6000, 2000, 0, 3,
+	     "cannot close file: " + efbig, 0},
+	};
+	for (const Case &c : cases) {
+		SCOPED_TRACE(c.name);
+		TempDir dir;
+		Rewrite r{dir / "r.txt", c.count, c.limit, {}};
+		if (c.old_size > 0)
+			write_file(r.path, std::string(c.old_size, 'O'));
+		EXPECT_EQ(run_with_stdout(dir / "msg", rewrite_in_child, &r), c.rc);
+		EXPECT_EQ(read_file(dir / "msg"), c.msg);
+		EXPECT_EQ(read_file(r.path), new_text(c.count).substr(0, c.kept));
+	}
 }
 
 TEST(FileFaults, ProbeOfAFifoDoesNotHang)
