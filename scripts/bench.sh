@@ -27,6 +27,7 @@ cmake --build --preset bench -j "$jobs" >/dev/null
 build=$top/build/bench
 bin=$build/bench
 run=$build/run
+static_option=$(sed -n 's/^QEL_STATIC_PROGRAMS:BOOL=//p' "$build/CMakeCache.txt")
 rm -rf "$run"
 mkdir -p "$run/stages" "$run/scratch" "$run/stage_work"
 # The benchmarks' own chatter goes to the log, shown if a step fails.
@@ -41,15 +42,19 @@ echo "bench: whole processes, $process_runs rounds" >&2
 # files here and refuses at once.
 : >"$run/scratch/qel_privkey.c"
 : >"$run/scratch/qel_pubkey.c"
+# Static twins of the programs are built only when the programs are dynamic.
+twins=()
+if [ "$static_option" = OFF ]; then
+	twins=(-- "qelhostid, static" "$bin/qel_bench_qelhostid_static"
+		-- "qelkeypair start-up, static" "$bin/qel_bench_qelkeypair_static")
+fi
 "$bin/qel_bench_spawn" "$process_runs" "$run/scratch" \
 	"static no-op" "$bin/qel_bench_floor" -- \
 	"dynamic no-op" "$bin/qel_bench_floor_dynamic" -- \
 	"static getifaddrs lister" "$bin/qel_bench_lister" -- \
 	"qelhostid" "$build/qelhostid" -- \
-	"qelhostid, static" "$bin/qel_bench_qelhostid_static" -- \
 	"ip -br link" "$(command -v ip)" -br link -- \
-	"qelkeypair start-up" "$build/qelkeypair" -- \
-	"qelkeypair start-up, static" "$bin/qel_bench_qelkeypair_static" \
+	"qelkeypair start-up" "$build/qelkeypair" "${twins[@]}" \
 	>"$run/spawn.tsv" 2>>"$log"
 
 echo "bench: key generation, $keys keys per generator" >&2
@@ -78,7 +83,6 @@ load_after=$(loadavg)
 linked() {
 	if LC_ALL=C readelf -l "$1" | grep -q 'INTERP'; then echo dynamic; else echo static; fi
 }
-static_option=$(sed -n 's/^QEL_STATIC_PROGRAMS:BOOL=//p' "$build/CMakeCache.txt")
 pkg_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || echo '?'; }
 {
 	printf 'date\t%s\n' "$(date -u '+%Y-%m-%d %H:%M UTC')"
