@@ -11,10 +11,10 @@
  * at the end of what was written when file_close releases the stream.
  * Truncating at the open frees the file's blocks and, on ext4, makes the
  * close start write-back at once (its guard for files replaced by
- * truncation); rewriting a report of the same length costs neither. After the close the file holds
- * exactly what was written, after a failed write too, as with "w"; only a
- * process killed between the open and the close can leave old bytes after
- * the new ones. */
+ * truncation); rewriting a report of the same length costs neither. After
+ * the close the file holds exactly what was written, after a failed write
+ * too, as with "w"; only a process killed between the open and the close
+ * can leave old bytes after the new ones. */
 std::FILE *
 file_open(const char *path, const char *mode, char *msg)
 {
