@@ -21,12 +21,7 @@ file_open(const char *path, const char *mode, char *msg)
 	std::FILE *f = nullptr;
 	if (std::strcmp(mode, "w") != 0) {
 		f = std::fopen(path, mode);
-		if (f == nullptr)
-			error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno));
-		return f;
-	}
-	int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-	if (fd >= 0) {
+	} else if (int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); fd >= 0) {
 		f = fdopen(fd, "w");
 		if (f == nullptr) {
 			int err = errno;

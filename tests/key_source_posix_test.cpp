@@ -17,15 +17,6 @@
 
 namespace {
 
-Bytes
-ramp(std::size_t n)
-{
-	Bytes b;
-	for (std::size_t i = 0; i < n; i++)
-		b.push_back(static_cast<uint8_t>(i * 7));
-	return b;
-}
-
 TEST(KeySourcePosix, NameTakenBySymlinkOrDirectoryIsRefusedAndNothingFollowed)
 {
 	TempDir dir;
@@ -113,7 +104,7 @@ TEST(KeySourcePosix, WriteFailureStopsTheFileWhereTheLimitIs)
 	for (const Case &c : cases) {
 		SCOPED_TRACE(c.name);
 		TempDir dir;
-		LimitedWrite w{dir / "k.c", ramp(c.count), {}};
+		LimitedWrite w{dir / "k.c", byte_steps(c.count, 7), {}};
 		EXPECT_EQ(run_with_stdout(dir / "stdout", write_under_limit, &w), 3);
 		EXPECT_EQ(read_file(w.path + ".msg"), c.msg);
 

@@ -44,15 +44,6 @@ write_public(const TempDir &dir, const Bytes &bytes, const std::string &name = "
 	return {rc, msg, text};
 }
 
-Bytes
-multiples_of_17(std::size_t n)
-{
-	Bytes b;
-	for (std::size_t i = 0; i < n; i++)
-		b.push_back(static_cast<uint8_t>(i * 17));
-	return b;
-}
-
 std::vector<std::string>
 lines_of(const std::string &text)
 {
@@ -76,9 +67,9 @@ TEST(KeySource, ExactTextForShortArrays)
 	     "      2,  77"},
 	    {"no bytes", {}, ""},
 	    {"one byte", {0}, "      0"},
-	    {"15 bytes, one full line", multiples_of_17(15),
+	    {"15 bytes, one full line", byte_steps(15, 17),
 	     "      0,  17,  34,  51,  68,  85, 102, 119, 136, 153, 170, 187, 204, 221, 238"},
-	    {"16 bytes, one value on the second line", multiples_of_17(16),
+	    {"16 bytes, one value on the second line", byte_steps(16, 17),
 	     "      0,  17,  34,  51,  68,  85, 102, 119, 136, 153, 170, 187, 204, 221, 238,\n"
 	     "    255"},
 	};
@@ -133,11 +124,11 @@ TEST(KeySource, FileLengthDependsOnlyOnTheCount)
 	};
 	for (std::size_t n : {0u, 1u, 2u, 14u, 15u, 16u, 29u, 30u, 31u, 255u, 822u, 857u}) {
 		TempDir dir;
-		Written w = write_public(dir, multiples_of_17(n));
+		Written w = write_public(dir, byte_steps(n, 17));
 		ASSERT_EQ(w.rc, QEL_OK) << w.msg;
 		EXPECT_EQ(w.text.size(), expected(n)) << n << " bytes";
 		EXPECT_EQ(lines_of(w.text).size(), 6 + (n + 14) / 15 + (n == 0)) << n << " bytes";
-		EXPECT_EQ(key_source_values(w.text), multiples_of_17(n));
+		EXPECT_EQ(key_source_values(w.text), byte_steps(n, 17));
 	}
 	/* a public key of 822 bytes: 61 lines, 4489 characters */
 	EXPECT_EQ(expected(822), 4489u);

@@ -88,6 +88,15 @@ der_integer_size(int bits)
 }
 
 Bytes
+byte_steps(std::size_t n, unsigned step)
+{
+	Bytes b;
+	for (std::size_t i = 0; i < n; i++)
+		b.push_back(static_cast<uint8_t>(i * step));
+	return b;
+}
+
+Bytes
 key_source_values(const std::string &text)
 {
 	Bytes out;

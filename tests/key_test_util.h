@@ -30,6 +30,9 @@ int bit_count(const Bytes &v);
 /* Bytes in a DER INTEGER of a positive number of `bits` bits. */
 std::size_t der_integer_size(int bits);
 
+/* n bytes, byte i being i * step modulo 256. */
+Bytes byte_steps(std::size_t n, unsigned step);
+
 /* The numbers listed in the array of a key source file, in order. */
 Bytes key_source_values(const std::string &text);
 

@@ -64,6 +64,19 @@ listed_bytes() {
 		awk '{ printf "\\%03o", $1 }')"
 }
 
+# make_package GENERATOR EXTENSION: makes one package with cpack from the
+# build's CPack configuration in a new scratch directory and sets package
+# to its path. Without exactly one package the suite ends there.
+make_package() {
+	new_scratch
+	"$cpack" -G "$1" --config "$build/CPackConfig.cmake" -B "$scratch" >cpack.log 2>&1
+	expect_eq "cpack -G $1" 0 "$?"
+	local made=("$scratch"/*."$2")
+	expect_eq "one $2 made" 1 "${#made[@]}"
+	package=${made[0]}
+	[ -f "$package" ] || { cat cpack.log; finish; exit 1; }
+}
+
 finish() {
 	local log
 	for log in "$scratch_root"/memcheck.*; do

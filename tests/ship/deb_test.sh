@@ -30,14 +30,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-new_scratch
-out=$scratch
-"$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$out" >cpack.log 2>&1
-expect_eq "cpack -G DEB" 0 "$?"
-debs=("$out"/*.deb)
-expect_eq "one package made" 1 "${#debs[@]}"
-deb=${debs[0]}
-[ -f "$deb" ] || { cat cpack.log; finish; exit 1; }
+make_package DEB deb
+deb=$package
 
 # The control fields.
 while IFS='|' read -r field want; do

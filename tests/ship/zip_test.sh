@@ -10,13 +10,8 @@ build=$1
 cpack=${2:-cpack}
 emulator=${3:-}
 
-new_scratch
-"$cpack" -G ZIP --config "$build/CPackConfig.cmake" -B "$scratch" >cpack.log 2>&1
-expect_eq "cpack -G ZIP" 0 "$?"
-zips=("$scratch"/*.zip)
-expect_eq "one zip made" 1 "${#zips[@]}"
-zip=${zips[0]}
-[ -f "$zip" ] || { cat cpack.log; finish; exit 1; }
+make_package ZIP zip
+zip=$package
 top=$(basename "$zip" .zip)
 expect_eq "zip name" "qelcore-0.1.0-win64" "$top"
 
