@@ -11,11 +11,10 @@
 
 #include "core/error.h"
 
-/* Opens path with mode. Returns the stream, or null after writing
+/* Opens path with mode (fopen's modes; "w" creates the file or truncates
+ * it at once). Returns the stream, or null after writing
  * "cannot open file '<path>': <runtime text>"; the caller maps null to
- * QEL_ERR_IO. The caller owns the stream until it hands it to file_close.
- * Mode "w" replaces an existing file: once the stream is closed the file
- * holds exactly what was written to it, nothing of its old content. */
+ * QEL_ERR_IO. The caller owns the stream until it hands it to file_close. */
 [[nodiscard]] std::FILE *file_open(const char *path, const char *mode, char *msg);
 
 /* Creates path for writing in text mode, failing when any directory entry
@@ -30,7 +29,8 @@
                                          bool *exists, char *msg);
 
 /* Formats to stream. Returns QEL_OK, or QEL_ERR_IO after writing
- * "cannot write to file: <runtime text>". */
+ * "cannot write to file: <runtime text>" when the write failed or the
+ * stream's error flag is set (an earlier write was lost). */
 [[nodiscard]] int file_printf(std::FILE *stream, char *msg, const char *format, ...)
     QEL_PRINTF(3, 4);
 
@@ -39,6 +39,19 @@
  * "cannot write to file: <runtime text>": a buffered write that never
  * arrives is a failed write. */
 [[nodiscard]] int file_flush(std::FILE *stream, char *msg);
+
+/* Pushes the buffered text of a file opened for writing to the system and
+ * makes the system put it on the disk (fsync; _commit on Windows), so that
+ * a crash after the close cannot leave it empty. Returns QEL_OK, or
+ * QEL_ERR_IO after writing "cannot close file: <runtime text>": the sync is
+ * the first half of closing a file that must last. */
+[[nodiscard]] int file_sync(std::FILE *stream, char *msg);
+
+/* Makes the directory that holds path (the current one for a plain name)
+ * record its entries on the disk, so that a file synced and closed there
+ * keeps its name after a crash; nothing to do on Windows. Returns QEL_OK,
+ * or QEL_ERR_IO after writing "cannot close file: <runtime text>". */
+[[nodiscard]] int file_sync_dir(const char *path, char *msg);
 
 /* Closes stream; the stream is gone afterwards whatever the result. A null
  * stream returns QEL_OK. Returns QEL_ERR_IO after writing

@@ -1,65 +1,43 @@
 #include "core/file.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-/* Mode "w" opens without O_TRUNC: the file is overwritten in place and cut
- * at the end of what was written when file_close releases the stream.
- * Truncating at the open frees the file's blocks and, on ext4, makes the
- * close start write-back at once (its guard for files replaced by
- * truncation); rewriting a report of the same length costs neither. After
- * the close the file holds exactly what was written, after a failed write
- * too, as with "w"; only a process killed between the open and the close
- * can leave old bytes after the new ones. */
-std::FILE *
-file_open(const char *path, const char *mode, char *msg)
+int
+file_sync(std::FILE *stream, char *msg)
 {
-	std::FILE *f = nullptr;
-	if (std::strcmp(mode, "w") != 0) {
-		f = std::fopen(path, mode);
-	} else if (int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666); fd >= 0) {
-		f = fdopen(fd, "w");
-		if (f == nullptr) {
-			int err = errno;
-			close(fd);
-			errno = err;
-		}
+	if (std::fflush(stream) != 0 || std::ferror(stream) || fsync(fileno(stream)) != 0) {
+		error_set(msg, "cannot close file: %s", std::strerror(errno));
+		return QEL_ERR_IO;
 	}
-	if (f == nullptr)
-		error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno));
-	return f;
-}
-
-/* Pushes out what the stream holds and cuts a regular file opened for
- * writing where the writing ended (the descriptor's offset: every writer
- * writes from the start). Returns 0 or the first errno. */
-static int
-file_settle(std::FILE *stream)
-{
-	int fd = fileno(stream);
-	int flags = fcntl(fd, F_GETFL);
-	if (flags == -1 || (flags & O_ACCMODE) == O_RDONLY)
-		return 0;
-	int err = std::fflush(stream) == 0 ? 0 : errno;
-	off_t end = lseek(fd, 0, SEEK_CUR);
-	struct stat st;
-	if (end >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > end &&
-	    ftruncate(fd, end) != 0 && err == 0)
-		err = errno;
-	return err;
+	return QEL_OK;
 }
 
 int
-file_close(std::FILE *stream, char *msg)
+file_sync_dir(const char *path, char *msg)
 {
-	if (stream == nullptr)
-		return QEL_OK;
-	int err = file_settle(stream);
-	if (std::fclose(stream) != 0 && err == 0)
+	/* The directory part of path, or "." for a plain name. */
+	char dir[PATH_MAX] = ".";
+	const char *slash = std::strrchr(path, '/');
+	int err = 0;
+	if (slash != nullptr) {
+		std::size_t n = slash == path ? 1 : static_cast<std::size_t>(slash - path);
+		if (n >= sizeof dir)
+			err = ENAMETOOLONG;
+		else
+			(void)str_format(dir, sizeof dir, "%.*s", static_cast<int>(n), path);
+	}
+	int fd = err == 0 ? open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+	if (fd < 0 && err == 0)
+		err = errno;
+	if (fd >= 0 && fsync(fd) != 0)
+		err = errno;
+	if (fd >= 0 && close(fd) != 0 && err == 0)
 		err = errno;
 	if (err != 0) {
 		error_set(msg, "cannot close file: %s", std::strerror(err));

@@ -8,27 +8,6 @@
 #include <sys/stat.h>
 
 std::FILE *
-file_open(const char *path, const char *mode, char *msg)
-{
-	std::FILE *f = std::fopen(path, mode);
-	if (f == nullptr)
-		error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno));
-	return f;
-}
-
-int
-file_close(std::FILE *stream, char *msg)
-{
-	if (stream == nullptr)
-		return QEL_OK;
-	if (std::fclose(stream) != 0) {
-		error_set(msg, "cannot close file: %s", std::strerror(errno));
-		return QEL_ERR_IO;
-	}
-	return QEL_OK;
-}
-
-std::FILE *
 file_open_probe(const char *path)
 {
 	return std::fopen(path, "r");
@@ -56,4 +35,22 @@ file_create_new(const char *path, bool, bool *exists, char *msg)
 		_close(fd);
 	}
 	return f;
+}
+
+int
+file_sync(std::FILE *stream, char *msg)
+{
+	if (std::fflush(stream) != 0 || std::ferror(stream) || _commit(_fileno(stream)) != 0) {
+		error_set(msg, "cannot close file: %s", std::strerror(errno));
+		return QEL_ERR_IO;
+	}
+	return QEL_OK;
+}
+
+/* NTFS journals the directory entry with the file's creation; there is no
+ * directory handle to flush. */
+int
+file_sync_dir(const char *, char *)
+{
+	return QEL_OK;
 }

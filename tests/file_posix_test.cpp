@@ -51,7 +51,7 @@ TEST(FileFaults, NullMessageBufferGivesTheSameCodes)
 	ASSERT_NE(f, nullptr);
 	EXPECT_EQ(file_printf(f, nullptr, "x"), QEL_OK);
 	EXPECT_EQ(file_flush(f, nullptr), QEL_ERR_IO);
-	EXPECT_EQ(file_printf(f, nullptr, "x"), QEL_OK);
+	EXPECT_EQ(file_printf(f, nullptr, "x"), QEL_ERR_IO); /* the flag stays */
 	EXPECT_EQ(file_close(f, nullptr), QEL_ERR_IO);
 	f = std::fopen("/dev/null", "r");
 	ASSERT_NE(f, nullptr);
@@ -59,10 +59,72 @@ TEST(FileFaults, NullMessageBufferGivesTheSameCodes)
 	(void)file_close(f, nullptr);
 }
 
+/* Once a stream has lost text its error flag stays set, and every later
+ * write and flush fails although the runtime may take the new text without
+ * complaint (msvcrt always does): nothing after a loss passes as written. */
+TEST(FileFaults, ALostWriteFailsEveryLaterWriteAndFlush)
+{
+	char msg[QEL_MSG_SIZE];
+	std::FILE *f = file_open("/dev/full", "w", msg);
+	ASSERT_NE(f, nullptr);
+	EXPECT_EQ(file_printf(f, msg, "lost\n"), QEL_OK); /* still buffered */
+	EXPECT_EQ(file_flush(f, msg), QEL_ERR_IO);
+	/* The runtime has dropped the lost text: an empty write and a flush
+	 * with nothing to push both succeed, and only the flag is left. */
+	std::strcpy(msg, "before");
+	EXPECT_EQ(file_printf(f, msg, "%s", ""), QEL_ERR_IO);
+	EXPECT_EQ(std::string(msg).rfind("cannot write to file: ", 0), 0u) << msg;
+	EXPECT_EQ(file_flush(f, nullptr), QEL_ERR_IO);
+	(void)file_close(f, nullptr);
+}
+
+/* A file that must last is synced before its close, and the directory that
+ * names it after; each failure reads as a failed close. */
+TEST(FileFaults, SyncReachesTheDiskOrSaysWhy)
+{
+	TempDir dir;
+	char msg[QEL_MSG_SIZE];
+	std::FILE *f = file_open((dir / "kept").c_str(), "w", msg);
+	ASSERT_NE(f, nullptr);
+	EXPECT_EQ(file_printf(f, msg, "kept\n"), QEL_OK);
+	EXPECT_EQ(file_sync(f, msg), QEL_OK) << msg;
+	EXPECT_EQ(read_file(dir / "kept"), "kept\n") << "synced before the close";
+	EXPECT_EQ(file_close(f, msg), QEL_OK);
+
+	f = file_open("/dev/full", "w", msg);
+	ASSERT_NE(f, nullptr);
+	EXPECT_EQ(file_printf(f, msg, "x"), QEL_OK);
+	EXPECT_EQ(file_sync(f, msg), QEL_ERR_IO);
+	EXPECT_EQ(std::string(msg), "cannot close file" + enospc);
+	(void)file_close(f, nullptr);
+
+	write_file(dir / "plain", "");
+	struct Case {
+		std::string path;
+		int err; /* 0: success */
+	} cases[] = {
+	    {"plain-name-here", 0},
+	    {dir / "kept", 0},
+	    {"/kept-at-the-root", 0},
+	    {dir / "missing/kept", ENOENT},
+	    {dir / "plain/kept", ENOTDIR},
+	    {std::string(5000, 'd') + "/kept", ENAMETOOLONG},
+	};
+	for (const Case &c : cases) {
+		SCOPED_TRACE(c.path.substr(0, 80));
+		std::strcpy(msg, "untouched");
+		EXPECT_EQ(file_sync_dir(c.path.c_str(), msg), c.err == 0 ? QEL_OK : QEL_ERR_IO);
+		EXPECT_EQ(std::string(msg), c.err == 0 ? std::string("untouched")
+		                                       : "cannot close file: " +
+		                                             std::string(std::strerror(c.err)));
+	}
+}
+
 struct Rewrite {
 	std::string path;
 	std::size_t count; /* bytes of new text */
 	rlim_t limit;      /* RLIMIT_FSIZE in the child; RLIM_INFINITY: as it is */
+	bool killed;       /* SIGXFSZ at its default: the child dies at the limit */
 	char msg[QEL_MSG_SIZE];
 };
 
@@ -79,7 +141,7 @@ int
 rewrite_in_child(void *arg)
 {
 	Rewrite *r = static_cast<Rewrite *>(arg);
-	std::signal(SIGXFSZ, SIG_IGN);
+	std::signal(SIGXFSZ, r->killed ? SIG_DFL : SIG_IGN);
 	struct rlimit lim;
 	if (getrlimit(RLIMIT_FSIZE, &lim) != 0)
 		return 100;
@@ -107,11 +169,12 @@ rewrite_in_child(void *arg)
 }
 
 /* Mode "w" over an existing file: afterwards the file holds exactly what
- * was written, whether the old file was longer, as long or shorter, and
- * when a file size limit (RLIMIT_FSIZE, SIGXFSZ ignored) stops the writing
- * half-way, exactly the part that got written: nothing of the old text
- * stays behind it. The runtime buffers 4096 bytes, so text shorter than
- * that reaches the system at the close. */
+ * was written, whether the old file was longer, as long or shorter; and
+ * when a file size limit (RLIMIT_FSIZE) stops the writing half-way, with
+ * SIGXFSZ ignored or killing the process, only the part of the new text
+ * that got written: nothing of the old text stays behind it. The runtime
+ * buffers 4096 bytes, so text shorter than that reaches the system at the
+ * close. */
 TEST(FileFaults, RewrittenFileHoldsExactlyWhatWasWritten)
 {
 	const std::string efbig = std::strerror(EFBIG);
@@ -119,27 +182,31 @@ TEST(FileFaults, RewrittenFileHoldsExactlyWhatWasWritten)
 		const char *name;
 		std::size_t old_size, count;
 		rlim_t limit;
-		int rc;
+		bool killed;
+		int rc; /* -1000: the child died */
 		std::string msg;
 		std::size_t kept; /* leading bytes of the new text in the file */
 	} cases[] = {
-	    {"old file longer", 6000, 100, RLIM_INFINITY, 0, "", 100},
-	    {"old file as long", 100, 100, RLIM_INFINITY, 0, "", 100},
-	    {"old file shorter", 10, 100, RLIM_INFINITY, 0, "", 100},
-	    {"no old file", 0, 100, RLIM_INFINITY, 0, "", 100},
-	    {"limit at the close, old longer", 6000, 2000, 1024, 3,
+	    {"old file longer", 6000, 100, RLIM_INFINITY, false, 0, "", 100},
+	    {"old file as long", 100, 100, RLIM_INFINITY, false, 0, "", 100},
+	    {"old file shorter", 10, 100, RLIM_INFINITY, false, 0, "", 100},
+	    {"no old file", 0, 100, RLIM_INFINITY, false, 0, "", 100},
+	    {"limit at the close, old longer", 6000, 2000, 1024, false, 3,
 	     "cannot close file: " + efbig, 1024},
-	    {"limit at the close, old shorter", 10, 2000, 1024, 3,
+	    {"limit at the close, old shorter", 10, 2000, 1024, false, 3,
 	     "cannot close file: " + efbig, 1024},
-	    {"limit while writing, old longer", 20000, 9000, 1024, 3,
+	    {"limit while writing, old longer", 20000, 9000, 1024, false, 3,
 	     "cannot write to file: " + efbig, 1024},
-	    {"limit at the start, old longer", 6000, 2000, 0, 3,
+	    {"limit at the start, old longer", 6000, 2000, 0, false, 3,
 	     "cannot close file: " + efbig, 0},
+	    {"killed at the close, old longer", 6000, 2000, 1024, true, -1000, "", 1024},
+	    {"killed while writing, old longer", 20000, 9000, 1024, true, -1000, "", 1024},
+	    {"killed at the start, old longer", 6000, 2000, 0, true, -1000, "", 0},
 	};
 	for (const Case &c : cases) {
 		SCOPED_TRACE(c.name);
 		TempDir dir;
-		Rewrite r{dir / "r.txt", c.count, c.limit, {}};
+		Rewrite r{dir / "r.txt", c.count, c.limit, c.killed, {}};
 		if (c.old_size > 0)
 			write_file(r.path, std::string(c.old_size, 'O'));
 		EXPECT_EQ(run_with_stdout(dir / "msg", rewrite_in_child, &r), c.rc);
