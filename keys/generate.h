@@ -12,8 +12,17 @@ constexpr const char *PUBLIC_KEY_FILE = "qel_pubkey.c";
  * generates the key pair, prints "done!", writes both key files with a line
  * for each, and prints "key hash:" and the SHA-256 of the public blob.
  * Returns QEL_OK, QEL_ERR_MEMORY, QEL_ERR_IO or QEL_ERR_CRYPTO. A key file
- * is never overwritten, not even one that appears during the generation. */
+ * is never overwritten, not even one that appears during the generation.
+ * A line that cannot be written to standard output does not stop the run:
+ * once both key files are complete (they stay) the run returns QEL_ERR_IO
+ * with "cannot write to file: <runtime text>". */
 [[nodiscard]] int qel_generate_keys(char *msg);
+
+/* Standard output of a run: the first lost line's code and message. */
+struct RunOutput {
+	int rc;
+	char msg[QEL_MSG_SIZE];
+};
 
 /* QEL_OK when neither key file can be opened for reading; otherwise
  * QEL_ERR_IO with "file '<name>' already exists, delete to generate new"
@@ -21,8 +30,9 @@ constexpr const char *PUBLIC_KEY_FILE = "qel_pubkey.c";
 [[nodiscard]] int check_no_key_files(char *msg);
 
 /* Writes both key files of a generated KeyPair, prints their lines and the
- * key hash. Returns QEL_OK or QEL_ERR_IO. */
-[[nodiscard]] int write_key_files(const KeyPair *kp, char *msg);
+ * key hash, and flushes standard output. Returns QEL_OK or QEL_ERR_IO for
+ * the key files; a lost line of output is recorded in out instead. */
+[[nodiscard]] int write_key_files(const KeyPair *kp, RunOutput *out, char *msg);
 
 /* Fills text (65 bytes) with the key hash of kp; returns 64. */
 int keypair_public_hash(const KeyPair *kp, char *text);

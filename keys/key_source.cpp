@@ -48,10 +48,16 @@ write_key_source(const unsigned char *bytes, uint32_t count, const char *prefix,
 		rc = file_printf(f, msg, "  return %s_keyarray;\n", prefix);
 	if (rc == QEL_OK)
 		rc = file_printf(f, msg, "}\n");
+	/* The private key file is the only copy of the secret: it is on the
+	 * disk, under its name, before the run says it was written. */
+	if (rc == QEL_OK)
+		rc = file_sync(f, msg);
 	if (rc == QEL_OK)
 		rc = file_close(f, msg);
 	else
 		(void)file_close(f, nullptr);
+	if (rc == QEL_OK)
+		rc = file_sync_dir(path, msg);
 	return rc;
 }
 

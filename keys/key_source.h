@@ -24,10 +24,11 @@ constexpr uint32_t KEY_SOURCE_VALUES_PER_LINE = 15;
 
 /* Creates path, which must not exist (a symlink there counts as existing
  * and is never followed), and writes count bytes as a key source file. With
- * owner_only the file is readable and writable by its owner alone. Returns
- * QEL_OK, or QEL_ERR_IO with "file '<path>' already exists, delete to
- * generate new" or the message of the failed open, write or close. A file
- * that failed after its creation stays as far as it got. */
+ * owner_only the file is readable and writable by its owner alone. The file
+ * and its directory entry are synced to the disk before QEL_OK is returned.
+ * Returns QEL_OK, or QEL_ERR_IO with "file '<path>' already exists, delete
+ * to generate new" or the message of the failed open, write, sync or close.
+ * A file that failed after its creation stays as far as it got. */
 [[nodiscard]] int write_key_source(const unsigned char *bytes, uint32_t count,
                                    const char *prefix, const char *key_name,
                                    const char *path, bool owner_only, char *msg);

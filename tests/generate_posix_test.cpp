@@ -2,6 +2,8 @@
  * in a child whose standard output is a file. The fake random source makes
  * the default seed's key the golden one of tests/data. */
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,6 +14,7 @@
 
 #include "fakes/fakes.h"
 #include "key_test_util.h"
+#include "core/std_streams.h"
 #include "keys/generate.h"
 #include "oracle.h"
 #include "test_util.h"
@@ -42,18 +45,32 @@ generate_and_report(void *arg)
 	return -rc;
 }
 
-/* Runs qel_generate_keys in keys (a directory) with the fakes as set. */
+/* As the program starts: a closed standard descriptor is taken by the
+ * null device, so no key file can take its place. */
+int
+generate_as_program(void *arg)
+{
+	char msg[QEL_MSG_SIZE];
+	if (std_streams_ensure_open(msg) != QEL_OK)
+		return 99;
+	return generate_and_report(arg);
+}
+
+/* Runs qel_generate_keys in keys (a directory) with the fakes as set and
+ * standard output on stdout_path (a fresh file by default; empty: closed). */
 Outcome
-run_in(const TempDir &keys)
+run_in(const TempDir &keys, const char *stdout_path = nullptr)
 {
 	TempDir out;
 	std::string report = out / "report";
 	Outcome o;
 	{
 		ChangeDir cd(keys.path);
-		o.code = run_with_stdout(out / "stdout", generate_and_report, &report);
+		o.code = stdout_path == nullptr
+		             ? run_with_stdout(out / "stdout", generate_and_report, &report)
+		             : run_with_stdout(stdout_path, generate_as_program, &report);
 	}
-	o.out = read_file(out / "stdout");
+	o.out = stdout_path == nullptr ? read_file(out / "stdout") : "";
 	o.report = read_file(report);
 	for (const auto &e : std::filesystem::directory_iterator(keys.path))
 		o.files.push_back(e.path().filename().string());
@@ -131,6 +148,33 @@ TEST_F(GenerateRun, EachFailureStopsAtItsStage)
 		} else {
 			EXPECT_EQ(o.files, std::vector<std::string>{});
 		}
+	}
+}
+
+/* Standard output that loses the run's lines (a full device, a closed
+ * descriptor) fails the run once the key files are complete: the vendor
+ * never saw the key hash. The files stay; they are whole and valid. */
+TEST_F(GenerateRun, LostStandardOutputFailsAfterTheKeyFiles)
+{
+	struct Case {
+		const char *name, *stdout_path;
+		int err;
+	} cases[] = {
+	    {"full device", "/dev/full", ENOSPC},
+	    {"closed", "", EBADF},
+	};
+	for (const Case &c : cases) {
+		SCOPED_TRACE(c.name);
+		fake_mem_reset();
+		fake_random_reset();
+		TempDir keys;
+		Outcome o = run_in(keys, c.stdout_path);
+		EXPECT_EQ(o.code, 3);
+		EXPECT_EQ(o.report.substr(0, o.report.find("|reads")),
+		          std::string("cannot write to file: ") + std::strerror(c.err) + "|live 0");
+		EXPECT_EQ(o.files, (std::vector<std::string>{"qel_privkey.c", "qel_pubkey.c"}));
+		EXPECT_EQ(read_file(keys / "qel_privkey.c"), golden_file("golden_privkey.c"));
+		EXPECT_EQ(read_file(keys / "qel_pubkey.c"), golden_file("golden_pubkey.c"));
 	}
 }
 

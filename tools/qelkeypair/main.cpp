@@ -2,6 +2,7 @@
  * "qel_privkey.c" and "qel_pubkey.c". */
 #include <cstdio>
 
+#include "core/process.h"
 #include "core/std_streams.h"
 #include "keys/generate.h"
 
@@ -16,6 +17,8 @@ main(int argc, char **argv)
 		(void)std::fprintf(stderr, "Generate private and public keys for signatures.\n");
 		return 1;
 	}
+	/* A core taken during the run would hold the private key. */
+	process_deny_core_dumps();
 	int rc = std_streams_ensure_open(msg);
 	if (rc == QEL_OK)
 		rc = qel_generate_keys(msg);

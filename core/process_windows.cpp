@@ -1,0 +1,6 @@
+#include "core/process.h"
+
+void
+process_deny_core_dumps()
+{
+}
