@@ -43,7 +43,8 @@ struct AdapterInfo {
 void adapter_source_read(const void *record, AdapterInfo *out);
 
 /* The system's text for an error number of adapter_source_fill, or null
- * when it has none. Release it with adapter_source_free_text. */
+ * when it has none. For ADAPTER_BUFFER_OVERFLOW it tells why the list did
+ * not fit (on Linux: the list kept changing). Release it with adapter_source_free_text. */
 [[nodiscard]] char *adapter_source_error_text(uint32_t error);
 
 /* Releases a text from adapter_source_error_text; null is ignored. */

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include <linux/netlink.h>
@@ -59,7 +60,24 @@ struct FillState {
 	uint32_t size;
 	uint32_t needed;
 	LinuxAdapter *last;
+	bool interrupted; /* the link table changed during the dump */
 };
+
+/* Dumps read again at once when the link table changed during one, before
+ * the caller is told to ask again. */
+constexpr int DUMP_TRIES = 16;
+
+/* Links appear between two requests (container hosts add them all day):
+ * a needed size is reported with room for a quarter more. */
+uint32_t
+with_headroom(uint32_t needed)
+{
+	uint32_t room = needed / 4 + 8 * static_cast<uint32_t>(sizeof(LinuxAdapter));
+	return needed > UINT32_MAX - room ? UINT32_MAX : needed + room;
+}
+
+/* The text for a list that overflowed every buffer it was given. */
+char kept_changing[] = "the adapter list kept changing";
 
 void
 add_link(FillState *st, const struct ifinfomsg *ifi, std::size_t attr_len)
@@ -114,18 +132,26 @@ add_link(FillState *st, const struct ifinfomsg *ifi, std::size_t attr_len)
 /* Reads the whole link dump, handing every link to add_link. Returns 0 or
  * an errno value. */
 uint32_t
-dump_links(int fd, FillState *st)
+dump_links(int fd, uint32_t seq, FillState *st)
 {
 	struct {
 		struct nlmsghdr nh;
 		struct ifinfomsg ifi;
+		struct rtattr ext_attr;
+		uint32_t ext_mask;
 	} req;
+	static_assert(sizeof req == NLMSG_LENGTH(sizeof req.ifi) + RTA_LENGTH(sizeof req.ext_mask));
 	std::memset(&req, 0, sizeof req);
 	req.nh.nlmsg_len = sizeof req;
 	req.nh.nlmsg_type = RTM_GETLINK;
 	req.nh.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-	req.nh.nlmsg_seq = 1;
+	req.nh.nlmsg_seq = seq;
 	req.ifi.ifi_family = AF_UNSPEC;
+	/* Without the counters a link's record is a third smaller: a shorter
+	 * dump, which links added meanwhile interrupt less often. */
+	req.ext_attr.rta_type = IFLA_EXT_MASK;
+	req.ext_attr.rta_len = RTA_LENGTH(sizeof req.ext_mask);
+	req.ext_mask = RTEXT_FILTER_SKIP_STATS;
 
 	struct sockaddr_nl kernel;
 	std::memset(&kernel, 0, sizeof kernel);
@@ -147,6 +173,10 @@ dump_links(int fd, FillState *st)
 		unsigned int len = static_cast<unsigned int>(n);
 		for (const struct nlmsghdr *nh = reinterpret_cast<const struct nlmsghdr *>(rx);
 		     NLMSG_OK(nh, len); nh = NLMSG_NEXT(nh, len)) {
+			/* Links added or removed while the kernel was dumping: the
+			 * list may lack some or hold gone ones. */
+			if ((nh->nlmsg_flags & NLM_F_DUMP_INTR) != 0)
+				st->interrupted = true;
 			if (nh->nlmsg_type == NLMSG_DONE)
 				return 0;
 			if (nh->nlmsg_type == NLMSG_ERROR) {
@@ -168,17 +198,26 @@ dump_links(int fd, FillState *st)
 uint32_t
 adapter_source_fill(void *buffer, uint32_t *size)
 {
-	FillState st = {static_cast<unsigned char *>(buffer), *size, 0, nullptr};
-
 	int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
 	if (fd < 0)
 		return static_cast<uint32_t>(errno);
-	uint32_t err = dump_links(fd, &st);
+	FillState st;
+	uint32_t err = 0;
+	for (uint32_t seq = 1; seq <= DUMP_TRIES; seq++) {
+		std::memset(buffer, 0, *size);
+		st = {static_cast<unsigned char *>(buffer), *size, 0, nullptr, false};
+		err = dump_links(fd, seq, &st);
+		if (err != 0 || !st.interrupted)
+			break;
+	}
 	close(fd);
 	if (err != 0)
 		return err;
-	if (st.needed > *size) {
-		*size = st.needed;
+	/* A list still changing is answered like one that did not fit: the
+	 * caller asks again, and gives up after its last attempt. */
+	if (st.needed > *size || st.interrupted) {
+		uint32_t wanted = with_headroom(st.needed);
+		*size = wanted > *size ? wanted : *size;
 		return ADAPTER_BUFFER_OVERFLOW;
 	}
 	/* An empty list is marked by a first record that stays all zeros. */
@@ -210,7 +249,11 @@ adapter_source_read(const void *record, AdapterInfo *out)
 char *
 adapter_source_error_text(uint32_t error)
 {
-	/* strerror's text is static; adapter_source_free_text leaves it be. */
+	/* The overflow answer is ours, not an errno value: ECONNREFUSED has the
+	 * same number but never comes from the kernel's netlink socket. Both
+	 * texts are static; adapter_source_free_text leaves them be. */
+	if (error == ADAPTER_BUFFER_OVERFLOW)
+		return kept_changing;
 	return std::strerror(static_cast<int>(error));
 }
 
