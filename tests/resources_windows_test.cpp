@@ -35,7 +35,7 @@ version_info(const char *file)
 
 /* A value of the block's first translation, "<none>" when missing. */
 std::string
-string_value(std::vector<BYTE> &block, const char *name)
+string_value(const std::vector<BYTE> &block, const char *name)
 {
 	struct Translation {
 		WORD language, code_page;
