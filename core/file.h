@@ -20,8 +20,10 @@
 /* Creates path for writing in text mode, failing when any directory entry
  * of that name exists (a dangling symlink included) and never following a
  * symlink. With owner_only the file is readable and writable by its owner
- * alone, whatever the umask; otherwise it gets the usual permissions less
- * the umask. Returns the stream, or null after writing
+ * alone, whatever the umask (on Windows: an access list of its own, given
+ * at the creation, see core/file_windows.h); otherwise it gets the usual
+ * permissions less the umask (on Windows the directory's inherited list).
+ * Returns the stream, or null after writing
  * "cannot open file '<path>': <runtime text>". When exists is non-null it
  * is set to true exactly when the name was taken (then no message is
  * written, so the caller can word it). */

@@ -1,6 +1,8 @@
 #include "core/file.h"
+#include "core/file_windows.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include <fcntl.h>
@@ -13,20 +15,132 @@ file_open_probe(const char *path)
 	return std::fopen(path, "r");
 }
 
+namespace {
+
+/* The errno that msvcrt's own _open leaves for a Win32 error (its table,
+ * as far as creating a file and reading the token can fail), so that a
+ * failed creation reads like every other failed open: "cannot open file
+ * '%s': " and the runtime's strerror text. */
+struct Win32Errno {
+	DWORD error;
+	int err;
+};
+constexpr Win32Errno WIN32_ERRNO[] = {
+    {ERROR_FILE_NOT_FOUND, ENOENT},      {ERROR_PATH_NOT_FOUND, ENOENT},
+    {ERROR_TOO_MANY_OPEN_FILES, EMFILE}, {ERROR_ACCESS_DENIED, EACCES},
+    {ERROR_INVALID_HANDLE, EBADF},       {ERROR_NOT_ENOUGH_MEMORY, ENOMEM},
+    {ERROR_INVALID_DRIVE, ENOENT},       {ERROR_CURRENT_DIRECTORY, EACCES},
+    {ERROR_NOT_SAME_DEVICE, EXDEV},      {ERROR_BAD_NETPATH, ENOENT},
+    {ERROR_NETWORK_ACCESS_DENIED, EACCES}, {ERROR_BAD_NET_NAME, ENOENT},
+    {ERROR_FILE_EXISTS, EEXIST},         {ERROR_CANNOT_MAKE, EACCES},
+    {ERROR_FAIL_I24, EACCES},            {ERROR_DRIVE_LOCKED, EACCES},
+    {ERROR_DISK_FULL, ENOSPC},           {ERROR_BAD_PATHNAME, ENOENT},
+    {ERROR_ALREADY_EXISTS, EEXIST},      {ERROR_FILENAME_EXCED_RANGE, ENOENT},
+    {ERROR_NOT_ENOUGH_QUOTA, ENOMEM},
+};
+
+int
+errno_of(DWORD error)
+{
+	for (const Win32Errno &e : WIN32_ERRNO)
+		if (e.error == error)
+			return e.err;
+	/* ERROR_WRITE_PROTECT up to ERROR_SHARING_BUFFER_EXCEEDED: the
+	 * medium's and the sharing faults, all "access" to the runtime. */
+	if (error >= ERROR_WRITE_PROTECT && error <= ERROR_SHARING_BUFFER_EXCEEDED)
+		return EACCES;
+	return EINVAL;
+}
+
+/* Adds an entry allowing full access to a well-known account. Returns
+ * ERROR_SUCCESS or the error. */
+DWORD
+add_allowed(PACL acl, WELL_KNOWN_SID_TYPE type)
+{
+	alignas(DWORD) BYTE sid[SECURITY_MAX_SID_SIZE];
+	DWORD size = sizeof(sid);
+	if (!CreateWellKnownSid(type, nullptr, sid, &size) ||
+	    !AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid))
+		return GetLastError();
+	return ERROR_SUCCESS;
+}
+
+} // namespace
+
+DWORD
+owner_only_descriptor_init(OwnerOnlyDescriptor *d)
+{
+	/* The token's user, not its owner: the default owner of an elevated
+	 * administrator's objects is the Administrators group. */
+	alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+	HANDLE token = nullptr;
+	DWORD size = 0;
+	if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+		return GetLastError();
+	BOOL ok = GetTokenInformation(token, TokenUser, user, sizeof(user), &size);
+	DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+	CloseHandle(token);
+	if (error != ERROR_SUCCESS)
+		return error;
+
+	PACL acl = reinterpret_cast<PACL>(d->acl);
+	PSID user_sid = reinterpret_cast<TOKEN_USER *>(user)->User.Sid;
+	if (!InitializeAcl(acl, sizeof(d->acl), ACL_REVISION) ||
+	    !AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, user_sid))
+		return GetLastError();
+	error = add_allowed(acl, WinLocalSystemSid);
+	if (error == ERROR_SUCCESS)
+		error = add_allowed(acl, WinBuiltinAdministratorsSid);
+	if (error != ERROR_SUCCESS)
+		return error;
+	/* Protected: the directory's inheritable entries (Everyone, Users,
+	 * Authenticated Users) stay out. */
+	if (!InitializeSecurityDescriptor(&d->sd, SECURITY_DESCRIPTOR_REVISION) ||
+	    !SetSecurityDescriptorDacl(&d->sd, TRUE, acl, FALSE) ||
+	    !SetSecurityDescriptorControl(&d->sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+		return GetLastError();
+	return ERROR_SUCCESS;
+}
+
 std::FILE *
-file_create_new(const char *path, bool, bool *exists, char *msg)
+file_create_new(const char *path, bool owner_only, bool *exists, char *msg)
 {
 	if (exists != nullptr)
 		*exists = false;
-	/* msvcrt ignores the "x" of an fopen mode, so exclusive creation
-	 * takes _O_EXCL on the descriptor. Windows has no mode bits to set:
-	 * the file takes the directory's access control list. */
-	int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT, _S_IREAD | _S_IWRITE);
-	if (fd < 0) {
-		if (errno == EEXIST && exists != nullptr)
+	/* The access list is given at the creation itself, so the key never
+	 * sits in a file others may open, not even for a moment. CREATE_NEW
+	 * refuses any name that is taken, a directory or a link included.
+	 * CreateFileA reads the path in the code page of the file functions,
+	 * as msvcrt's fopen and _open do for every other file. Without a
+	 * descriptor the file takes the directory's inherited list. */
+	OwnerOnlyDescriptor descriptor;
+	SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, FALSE};
+	DWORD error = ERROR_SUCCESS;
+	if (owner_only) {
+		error = owner_only_descriptor_init(&descriptor);
+		sa.lpSecurityDescriptor = &descriptor.sd;
+	}
+	HANDLE h = INVALID_HANDLE_VALUE;
+	if (error == ERROR_SUCCESS) {
+		h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+		                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+		if (h == INVALID_HANDLE_VALUE)
+			error = GetLastError();
+		if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) &&
+		    exists != nullptr) {
 			*exists = true;
-		else
-			error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno));
+			return nullptr;
+		}
+	}
+	if (error != ERROR_SUCCESS) {
+		error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno_of(error)));
+		return nullptr;
+	}
+	/* From here the runtime owns the handle: text mode, as fopen's "w". */
+	int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_TEXT);
+	if (fd < 0) {
+		error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno));
+		CloseHandle(h);
 		return nullptr;
 	}
 	std::FILE *f = _fdopen(fd, "w");
