@@ -44,7 +44,7 @@ write_key_files(const KeyPair *kp, char *msg)
 	if (rc == QEL_OK)
 		std::printf("public key file '%s' was written\n", PUBLIC_KEY_FILE);
 	if (rc == QEL_OK) {
-		char hash[SHA256_HEX_SIZE];
+		char hash[QEL_SHA256_HEX_SIZE];
 		(void)keypair_public_hash(kp, hash);
 		std::printf("key hash:\n");
 		std::puts(hash);
