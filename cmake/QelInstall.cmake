@@ -24,6 +24,13 @@
 # targets exist.
 
 include_guard(GLOBAL)
+# Debian's multiarch library folder (lib/x86_64-linux-gnu), where its own
+# -dev packages put their archives, CMake packages and pkg-config files,
+# also below another prefix.
+if(NOT WIN32 AND CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR})
+	set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE}
+		CACHE PATH "Object code libraries (LIBDIR)")
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -169,6 +176,8 @@ install(FILES
 #
 # Gzipped manual pages, and in share/doc/<package>/ the copyright file and
 # changelog.Debian.gz; gzip -9n, so the same sources give the same bytes.
+# packaging/lintian/<package> explains, one line each, what lintian warns
+# of and is so by design.
 if(NOT WIN32)
 	find_program(QEL_GZIP gzip REQUIRED)
 	mark_as_advanced(QEL_GZIP)
@@ -187,6 +196,9 @@ if(NOT WIN32)
 				${PROJECT_SOURCE_DIR}/packaging/copyright
 				${qel_dir}/changelog.Debian.gz
 			DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QEL_DEB_PACKAGE}
+			COMPONENT ${component})
+		install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian/${QEL_DEB_PACKAGE}
+			DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
 			COMPONENT ${component})
 	endforeach()
 	foreach(page IN ITEMS qelhostid qelkeypair)
@@ -209,7 +221,6 @@ endif()
 set(CPACK_PACKAGE_NAME qelcore)
 set(CPACK_PACKAGE_VENDOR "qelcore")
 set(CPACK_PACKAGE_CONTACT "${QEL_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "host identifiers and DSA signing keys for node-locked licences")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_STRIP_FILES ON)
@@ -225,6 +236,7 @@ if(WIN32)
 	# The zip is for running the programs: no library or headers.
 	set(CPACK_COMPONENTS_ALL qelhostid qelkeypair)
 	set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+	set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "host identifiers and DSA signing keys for node-locked licences")
 	set(CPACK_GENERATOR ZIP)
 	set(CPACK_PACKAGE_FILE_NAME "qelcore-${PROJECT_VERSION}-win64")
 	set(CPACK_ARCHIVE_FILE_NAME "${CPACK_PACKAGE_FILE_NAME}")
@@ -247,7 +259,8 @@ else()
 	set(CPACK_DEBIAN_QELKEYPAIR_PACKAGE_SECTION utils)
 	set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 
-	# Descriptions: the synopsis, then the extended text.
+	# Descriptions: the synopsis, then the extended text. (CPack would put
+	# CPACK_PACKAGE_DESCRIPTION_SUMMARY before each: it is not set here.)
 	set(CPACK_COMPONENT_QELHOSTID_DESCRIPTION
 "print this machine's hardware addresses for a node-locked licence
 qelhostid prints the machine's network hardware (MAC) addresses, sorted and

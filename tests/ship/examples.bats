@@ -7,7 +7,8 @@
 # for other addresses is not for this machine. The DSA equation, worked
 # apart from libtomcrypt, agrees on the good and the changed cases.
 #
-# Environment: QEL_BUILD (the build directory), QEL_EXAMPLES (examples/),
+# Environment: QEL_BUILD (the build directory), QEL_LIBDIR (its library
+# folder below the prefix), QEL_EXAMPLES (examples/),
 # CC; QEL_CFLAGS and QEL_LDFLAGS (the sanitizer build's flags).
 
 bats_require_minimum_version 1.5.0
@@ -33,7 +34,7 @@ setup_file() {
 	local top=$BATS_FILE_TMPDIR k
 	cmake --install "$QEL_BUILD" --prefix "$top/prefix" --component development \
 		>"$top/install.log" 2>&1
-	export PKG_CONFIG_PATH=$top/prefix/lib/pkgconfig
+	export PKG_CONFIG_PATH=$top/prefix/$QEL_LIBDIR/pkgconfig
 	for k in a b; do
 		mkdir "$top/keys_$k" "$top/build_$k"
 		(cd "$top/keys_$k" && "$QEL_BUILD/qelkeypair" >/dev/null)

@@ -6,7 +6,8 @@
 # against the installed qelcore, as C99 and as C++, through the CMake
 # package and through pkg-config, listing the same addresses as qelhostid.
 #
-# Environment: QEL_BUILD (the build directory); CC and CXX (the compilers);
+# Environment: QEL_BUILD (the build directory); QEL_LIBDIR (its library
+# folder below the prefix: lib, or Debian's multiarch one); CC and CXX;
 # QEL_CFLAGS, QEL_CXXFLAGS, QEL_LDFLAGS (the sanitizer build's flags, for
 # the consumers).
 
@@ -15,7 +16,7 @@ setup_file() {
 	export prefix first=$BATS_FILE_TMPDIR/first
 	cmake --install "$QEL_BUILD" --prefix "$first" >"$BATS_FILE_TMPDIR/install.log" 2>&1
 	mv "$first" "$prefix"
-	export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
+	export PKG_CONFIG_PATH=$prefix/$QEL_LIBDIR/pkgconfig
 	consumer=$BATS_TEST_DIRNAME/consumer
 	export consumer
 	# The consumer's first line, then the addresses qelhostid reports.
@@ -36,17 +37,20 @@ setup() {
 @test "the files land where they belong" {
 	for f in \
 		bin/qelhostid bin/qelkeypair \
-		lib/libqelcore.a include/qel/qelcore.h \
-		lib/cmake/qelcore/qelcore-config.cmake lib/cmake/qelcore/qelcore-config-version.cmake \
-		lib/cmake/qelcore/qelcore-targets.cmake \
-		lib/pkgconfig/qelcore.pc \
+		"$QEL_LIBDIR/libqelcore.a" include/qel/qelcore.h \
+		"$QEL_LIBDIR/cmake/qelcore/qelcore-config.cmake" \
+		"$QEL_LIBDIR/cmake/qelcore/qelcore-config-version.cmake" \
+		"$QEL_LIBDIR/cmake/qelcore/qelcore-targets.cmake" \
+		"$QEL_LIBDIR/pkgconfig/qelcore.pc" \
 		share/man/man1/qelhostid.1.gz share/man/man1/qelkeypair.1.gz \
 		share/doc/qelkeypair/README.md share/doc/qelkeypair/VENDOR.md \
 		share/doc/qelkeypair/examples/check_license.c \
 		share/doc/qelkeypair/examples/sign_license.c \
 		share/doc/qelkeypair/examples/Makefile \
 		share/doc/qelhostid/copyright share/doc/qelkeypair/copyright \
-		share/doc/libqelcore-dev/copyright
+		share/doc/libqelcore-dev/copyright \
+		share/lintian/overrides/qelhostid share/lintian/overrides/qelkeypair \
+		share/lintian/overrides/libqelcore-dev
 	do
 		assert_file_exists "$prefix/$f"
 	done
@@ -119,7 +123,7 @@ setup() {
 			-DCMAKE_FIND_PACKAGE_NO_PACKAGE_REGISTRY=ON
 		assert_success
 		run grep '^qelcore_DIR:' "with-cmake-$lang/CMakeCache.txt"
-		assert_output "qelcore_DIR:PATH=$prefix/lib/cmake/qelcore"
+		assert_output "qelcore_DIR:PATH=$prefix/$QEL_LIBDIR/cmake/qelcore"
 		run cmake --build "with-cmake-$lang"
 		assert_success
 		run "./with-cmake-$lang/consumer"
