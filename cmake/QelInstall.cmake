@@ -13,15 +13,15 @@
 #                the pkg-config file qelcore.pc
 #
 # On Linux each component also gets share/doc/<package>/copyright and
-# changelog.Debian.gz, and the manual pages are installed gzipped, as
-# Debian wants them. The library's own headers are not installed: they are
-# the library's business.
+# changelog.Debian.gz, and share/lintian/overrides/<package>, and the
+# manual pages are installed gzipped, as Debian wants them. The library's
+# own headers are not installed: they are the library's business.
 #
 # CPack makes the three .deb packages on Linux (cpack -G DEB) and, from the
 # two programs, one zip on Windows (cpack -G ZIP).
 #
-# Included once, at the end of the top-level CMakeLists.txt, after the
-# targets exist.
+# Included once from the top-level CMakeLists.txt, after the targets exist
+# and before the tests, which read CMAKE_INSTALL_LIBDIR and QEL_MAINTAINER.
 
 include_guard(GLOBAL)
 # Debian's multiarch library folder (lib/x86_64-linux-gnu), where its own
