@@ -191,7 +191,7 @@ bm_qelkeypair_stages(benchmark::State &state)
 		    keypair_write_public(kp, public_path.c_str(), msg) != QEL_OK)
 			failed = msg;
 		lap(state, "write_public_ms", &t0);
-		char hash[SHA256_HEX_SIZE];
+		char hash[QEL_SHA256_HEX_SIZE];
 		if (failed == nullptr)
 			benchmark::DoNotOptimize(keypair_public_hash(kp, hash));
 		lap(state, "hash_ms", &t0);

@@ -23,7 +23,7 @@ void
 bm_sha256_qel(benchmark::State &state)
 {
 	const std::vector<uint8_t> m = message(state.range(0));
-	uint8_t digest[SHA256_DIGEST_SIZE];
+	uint8_t digest[QEL_SHA256_DIGEST_SIZE];
 	for (auto _ : state) {
 		sha256_buffer(digest, m.data(), static_cast<uint32_t>(m.size()));
 		benchmark::DoNotOptimize(digest);

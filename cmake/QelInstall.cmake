@@ -2,47 +2,73 @@
 #
 #   cmake --install build/default [--prefix DIR]
 #
-# installs three components:
+# installs three components, each of them one Debian package:
 #
-#   programs     bin/qelhostid, bin/qelkeypair
-#   docs         README.md, VENDOR.md and the examples in the doc folder;
-#                the manual pages qelhostid(1) and qelkeypair(1) (not on
-#                Windows)
-#   development  libqelcore.a, the headers under include/qel/, the CMake
-#                package (find_package(qelcore CONFIG) gives qelcore::qelcore)
-#                and the pkg-config file qelcore.pc
+#   qelhostid    the customer's program, bin/qelhostid, and qelhostid(1)
+#   qelkeypair   the vendor's program, bin/qelkeypair, qelkeypair(1), and in
+#                its doc folder README.md, VENDOR.md and the examples
+#   development  (package libqelcore-dev) libqelcore.a, the public header
+#                include/qel/qelcore.h, the CMake package
+#                (find_package(qelcore CONFIG) gives qelcore::qelcore) and
+#                the pkg-config file qelcore.pc
 #
-# CPack makes, from the programs and the docs, a Debian package on Linux
-# (cpack -G DEB) and a zip on Windows (cpack -G ZIP).
+# On Linux each component also gets share/doc/<package>/copyright and
+# changelog.Debian.gz, and share/lintian/overrides/<package>, and the
+# manual pages are installed gzipped, as Debian wants them. The library's
+# own headers are not installed: they are the library's business.
 #
-# Included once, at the end of the top-level CMakeLists.txt, after the
-# targets exist.
+# CPack makes the three .deb packages on Linux (cpack -G DEB) and, from the
+# two programs, one zip on Windows (cpack -G ZIP).
+#
+# Included once from the top-level CMakeLists.txt, after the targets exist
+# and before the tests, which read CMAKE_INSTALL_LIBDIR and QEL_MAINTAINER.
 
 include_guard(GLOBAL)
+# Debian's multiarch library folder (lib/x86_64-linux-gnu), where its own
+# -dev packages put their archives, CMake packages and pkg-config files,
+# also below another prefix.
+if(NOT WIN32 AND CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR})
+	set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE}
+		CACHE PATH "Object code libraries (LIBDIR)")
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+
+# Who answers for the packages: the Maintainer of every .deb and the
+# signature of its changelog.
+set(QEL_MAINTAINER "qelcore developers <dev@qelcore.org>" CACHE STRING
+	"Maintainer of the Debian packages, as \"Name <address>\"")
+
+# Package names of the components (on Windows only the zip's contents).
+set(QEL_DEB_qelhostid qelhostid)
+set(QEL_DEB_qelkeypair qelkeypair)
+set(QEL_DEB_development libqelcore-dev)
+set(QEL_DEB_RELEASE 1)
+set(QEL_DEB_VERSION "${PROJECT_VERSION}-${QEL_DEB_RELEASE}")
 
 if(WIN32)
 	# A Windows user unpacks the zip and looks for a folder named doc.
 	set(QEL_INSTALL_DOCDIR doc)
 else()
-	set(QEL_INSTALL_DOCDIR ${CMAKE_INSTALL_DOCDIR})
+	# The vendor's documents go with the vendor's program.
+	set(QEL_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QEL_DEB_qelkeypair})
 endif()
-set(QEL_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/qel)
 set(QEL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/qelcore)
 set(QEL_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # --- What an installed qelcore::qelcore carries -------------------------
 #
 # In the build tree the usage requirements of qelcore come from the object
-# library qelcore_logic (the source tree as include directory, LTM_DESC and
-# the libtomcrypt target). Neither qelcore_logic nor qel::tomcrypt is
-# installed: their objects are inside libqelcore.a, and the way the build
-# found libtomcrypt (pkg-config here, a prefix in a cross build) is no
-# business of a consumer. So the installed target gets its requirements
-# directly: include/qel (the headers include each other as "core/error.h"),
-# LTM_DESC (keys/keypair.h includes <tomcrypt.h>), and qelcore::tomcrypt,
-# which qelcore-config.cmake makes on the consumer's machine.
+# library qelcore_logic (the source tree and include/ as include
+# directories, LTM_DESC and the libtomcrypt target). Neither qelcore_logic
+# nor qel::tomcrypt is installed: their objects are inside libqelcore.a, and
+# the way the build found libtomcrypt (pkg-config here, a prefix in a cross
+# build) is no business of a consumer. So the installed target gets its
+# requirements directly: include/ (the product includes <qel/qelcore.h>,
+# which needs no other header than <stdint.h>), and qelcore::tomcrypt,
+# which qelcore-config.cmake makes on the consumer's machine, to link only:
+# nothing of libtomcrypt's (its include directory, LTM_DESC) reaches the
+# product's compile.
 
 # Paths of the source tree count in the build tree only.
 get_target_property(qel_logic_includes qelcore_logic INTERFACE_INCLUDE_DIRECTORIES)
@@ -70,9 +96,9 @@ set_property(TARGET qelcore PROPERTY INTERFACE_LINK_LIBRARIES "${qel_wrapped}")
 unset(qel_wrapped)
 
 target_include_directories(qelcore INTERFACE
-	$<INSTALL_INTERFACE:${QEL_INSTALL_INCLUDEDIR}>)
-target_compile_definitions(qelcore INTERFACE $<INSTALL_INTERFACE:LTM_DESC>)
-target_link_libraries(qelcore INTERFACE $<INSTALL_INTERFACE:qelcore::tomcrypt>)
+	$<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+target_link_libraries(qelcore INTERFACE
+	$<INSTALL_INTERFACE:$<LINK_ONLY:qelcore::tomcrypt>>)
 set_target_properties(qelcore PROPERTIES EXPORT_NAME qelcore)
 
 # The same name for a project that adds this tree with add_subdirectory.
@@ -82,17 +108,15 @@ endif()
 
 # --- Install rules -------------------------------------------------------
 
-install(TARGETS qelhostid qelkeypair
-	RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
+install(TARGETS qelhostid
+	RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT qelhostid)
+install(TARGETS qelkeypair
+	RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT qelkeypair)
 
 install(TARGETS qelcore EXPORT qelcore-targets
 	ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
-install(DIRECTORY
-		${PROJECT_SOURCE_DIR}/core
-		${PROJECT_SOURCE_DIR}/hostid
-		${PROJECT_SOURCE_DIR}/keys
-	DESTINATION ${QEL_INSTALL_INCLUDEDIR} COMPONENT development
-	FILES_MATCHING PATTERN "*.h")
+install(FILES ${PROJECT_SOURCE_DIR}/include/qel/qelcore.h
+	DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qel COMPONENT development)
 install(EXPORT qelcore-targets
 	NAMESPACE qelcore::
 	DESTINATION ${QEL_INSTALL_CMAKEDIR} COMPONENT development)
@@ -126,43 +150,77 @@ foreach(dir IN ITEMS LIBDIR INCLUDEDIR)
 		set(QEL_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
 	endif()
 endforeach()
-# The system libraries a static qelcore brings along.
-set(QEL_PC_SYSLIBS "")
+# libqelcore.a is static only: a product links it with pkg-config --static,
+# which adds libtomcrypt and libtommath (Requires.private) and the system
+# libraries it brings along (Libs.private).
+set(QEL_PC_LIBS_PRIVATE "")
 if(WIN32)
-	set(QEL_PC_SYSLIBS " -liphlpapi -ladvapi32")
+	set(QEL_PC_LIBS_PRIVATE "Libs.private: -liphlpapi -ladvapi32")
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/qelcore.pc.in
 	${PROJECT_BINARY_DIR}/qelcore.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/qelcore.pc
 	DESTINATION ${QEL_INSTALL_PKGCONFIGDIR} COMPONENT development)
 
-if(NOT WIN32)
-	install(FILES
-			${PROJECT_SOURCE_DIR}/docs/man/qelhostid.1
-			${PROJECT_SOURCE_DIR}/docs/man/qelkeypair.1
-		DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT docs)
-endif()
 install(FILES
 		${PROJECT_SOURCE_DIR}/README.md
 		${PROJECT_SOURCE_DIR}/docs/VENDOR.md
-	DESTINATION ${QEL_INSTALL_DOCDIR} COMPONENT docs)
+	DESTINATION ${QEL_INSTALL_DOCDIR} COMPONENT qelkeypair)
 install(FILES
 		${PROJECT_SOURCE_DIR}/examples/check_license.c
 		${PROJECT_SOURCE_DIR}/examples/sign_license.c
 		${PROJECT_SOURCE_DIR}/examples/Makefile
-	DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT docs)
+	DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
+
+# --- What Debian wants of every package ------------------------------------
+#
+# Gzipped manual pages, and in share/doc/<package>/ the copyright file and
+# changelog.Debian.gz; gzip -9n, so the same sources give the same bytes.
+# packaging/lintian/<package> explains, one line each, what lintian warns
+# of and is so by design.
+if(NOT WIN32)
+	find_program(QEL_GZIP gzip REQUIRED)
+	mark_as_advanced(QEL_GZIP)
+	set(qel_gzipped)
+	foreach(component IN ITEMS qelhostid qelkeypair development)
+		set(QEL_DEB_PACKAGE ${QEL_DEB_${component}})
+		set(qel_dir ${PROJECT_BINARY_DIR}/deb/${QEL_DEB_PACKAGE})
+		configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in
+			${qel_dir}/changelog.Debian @ONLY)
+		add_custom_command(OUTPUT ${qel_dir}/changelog.Debian.gz
+			COMMAND ${QEL_GZIP} -9n -c changelog.Debian > changelog.Debian.gz
+			DEPENDS ${qel_dir}/changelog.Debian
+			WORKING_DIRECTORY ${qel_dir} VERBATIM)
+		list(APPEND qel_gzipped ${qel_dir}/changelog.Debian.gz)
+		install(FILES
+				${PROJECT_SOURCE_DIR}/packaging/copyright
+				${qel_dir}/changelog.Debian.gz
+			DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QEL_DEB_PACKAGE}
+			COMPONENT ${component})
+		install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian/${QEL_DEB_PACKAGE}
+			DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
+			COMPONENT ${component})
+	endforeach()
+	foreach(page IN ITEMS qelhostid qelkeypair)
+		add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.1.gz
+			COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+			COMMAND ${QEL_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/docs/man/${page}.1
+				> ${PROJECT_BINARY_DIR}/man/${page}.1.gz
+			DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/${page}.1 VERBATIM)
+		list(APPEND qel_gzipped ${PROJECT_BINARY_DIR}/man/${page}.1.gz)
+		install(FILES ${PROJECT_BINARY_DIR}/man/${page}.1.gz
+			DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${page})
+	endforeach()
+	add_custom_target(qel_gzipped ALL DEPENDS ${qel_gzipped})
+	unset(qel_gzipped)
+	unset(qel_dir)
+endif()
 
 # --- Packages --------------------------------------------------------------
 
 set(CPACK_PACKAGE_NAME qelcore)
 set(CPACK_PACKAGE_VENDOR "qelcore")
-set(CPACK_PACKAGE_CONTACT "qelcore maintainers <qelcore@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "host identifiers and DSA signing keys for node-locked licences")
-set(CPACK_PACKAGE_DESCRIPTION
-"qelhostid prints the machine's network hardware (MAC) addresses as a block
-of JSON object members and saves them to qelhostid.txt. qelkeypair makes a
-DSA key pair and writes it as two C source files, qel_privkey.c and
-qel_pubkey.c, and prints the public key's SHA-256.")
+set(CPACK_PACKAGE_CONTACT "${QEL_MAINTAINER}")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_STRIP_FILES ON)
@@ -171,32 +229,73 @@ set(CPACK_VERBATIM_VARIABLES ON)
 # A source package is the tree without builds, dependencies or history.
 set(CPACK_SOURCE_IGNORE_FILES "/build/" "/\\.deps/" "/\\.git/")
 
-# The packages are for running the programs: no library or headers.
-set(CPACK_COMPONENTS_ALL programs docs)
-set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 
 if(WIN32)
+	# The zip is for running the programs: no library or headers.
+	set(CPACK_COMPONENTS_ALL qelhostid qelkeypair)
+	set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+	set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "host identifiers and DSA signing keys for node-locked licences")
 	set(CPACK_GENERATOR ZIP)
 	set(CPACK_PACKAGE_FILE_NAME "qelcore-${PROJECT_VERSION}-win64")
 	set(CPACK_ARCHIVE_FILE_NAME "${CPACK_PACKAGE_FILE_NAME}")
 	# Unpacked, the zip makes one folder of that name.
 	set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
+	set(CPACK_COMPONENTS_ALL qelhostid qelkeypair development)
+	set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)
 	set(CPACK_GENERATOR DEB)
 	set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 	set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-	set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+	set(CPACK_DEBIAN_PACKAGE_RELEASE ${QEL_DEB_RELEASE})
+	set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QEL_MAINTAINER}")
 	set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+	foreach(component IN ITEMS qelhostid qelkeypair development)
+		string(TOUPPER ${component} c)
+		set(CPACK_DEBIAN_${c}_PACKAGE_NAME ${QEL_DEB_${component}})
+	endforeach()
+	set(CPACK_DEBIAN_QELHOSTID_PACKAGE_SECTION utils)
+	set(CPACK_DEBIAN_QELKEYPAIR_PACKAGE_SECTION utils)
+	set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+
+	# Descriptions: the synopsis, then the extended text. (CPack would put
+	# CPACK_PACKAGE_DESCRIPTION_SUMMARY before each: it is not set here.)
+	set(CPACK_COMPONENT_QELHOSTID_DESCRIPTION
+"print this machine's hardware addresses for a node-locked licence
+qelhostid prints the machine's network hardware (MAC) addresses, sorted and
+without duplicates, as a short block of JSON object members, and saves the
+same text to qelhostid.txt. A customer runs it and sends the text to the
+vendor of a program licensed for that machine.")
+	set(CPACK_COMPONENT_QELKEYPAIR_DESCRIPTION
+"make the DSA key pair that signs node-locked licences
+qelkeypair makes a DSA key pair and writes each key as a C source file,
+qel_privkey.c and qel_pubkey.c, so that a product can compile its public
+key in. It never overwrites a key file, and prints the public key's
+SHA-256, the key hash.
+.
+This package is for the software vendor. It also holds the vendor's guide
+and examples that sign a licence and check it, node lock included.")
+	set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
+"static library and C header for checking node-locked licences
+libqelcore.a and <qel/qelcore.h> give a product, in C or C++, the
+machine's hardware addresses as qelhostid lists them and the key hash of
+the public key it carries. A CMake package (qelcore::qelcore) and a
+pkg-config file (qelcore) come with them.")
+
 	# Depends from the programs' shared libraries (dpkg-shlibdeps): none for
 	# static programs; otherwise libc6 and libtomcrypt1, the libraries they
 	# link directly, and libtommath1 named as well: libtomcrypt's DSA runs
 	# on it (ltm_desc), though only libtomcrypt itself links it.
 	set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 	if(NOT QEL_STATIC_PROGRAMS OR QEL_SANITIZE)
-		set(CPACK_DEBIAN_PACKAGE_DEPENDS "libtommath1")
+		set(CPACK_DEBIAN_QELHOSTID_PACKAGE_DEPENDS "libtommath1")
+		set(CPACK_DEBIAN_QELKEYPAIR_PACKAGE_DEPENDS "libtommath1")
 	endif()
+	# The examples build against the library.
+	set(CPACK_DEBIAN_QELKEYPAIR_PACKAGE_SUGGESTS "libqelcore-dev")
+	# A product links libtomcrypt and libtommath with the static library.
+	set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libtomcrypt-dev, libtommath-dev")
 endif()
 
 include(CPack)

@@ -1,16 +1,18 @@
-/* Result codes, the failure-message buffer and the primitives every
- * operation of qelcore uses to report failure.
+/* The primitives every operation of qelcore uses to report failure.
  *
- * A fallible operation returns one of the codes below and, on failure,
- * writes one line of English into the caller's message buffer: exactly
- * QEL_MSG_SIZE bytes, passed down as a plain pointer. A null buffer means
- * "no text wanted"; the code is the same. On success the buffer is left as
- * it was. */
+ * The result codes and the message buffer's size are public, in
+ * qel/qelcore.h: a fallible operation returns one of the codes and, on
+ * failure, writes one line of English into the caller's message buffer:
+ * exactly QEL_MSG_SIZE bytes, passed down as a plain pointer. A null buffer
+ * means "no text wanted"; the code is the same. On success the buffer is
+ * left as it was. */
 #ifndef QEL_CORE_ERROR_H
 #define QEL_CORE_ERROR_H
 
 #include <cstddef>
 #include <cstdint>
+
+#include "qel/qelcore.h"
 
 /* mingw's "printf" format is Microsoft's; its runtime here is the C99 one. */
 #if defined(__MINGW32__)
@@ -20,17 +22,6 @@
 #else
 #define QEL_PRINTF(fmt, first)
 #endif
-
-enum : int32_t {
-	QEL_OK = 0,
-	QEL_ERR_MEMORY = -2,  /* a heap allocation returned null */
-	QEL_ERR_IO = -3,      /* a stream could not be opened, written or closed */
-	QEL_ERR_NETWORK = -14, /* no adapter list, or no usable adapter in it */
-	QEL_ERR_CRYPTO = -15, /* key generation, validation or export failed */
-};
-
-/* Size of every message buffer; the longest message is one byte shorter. */
-constexpr std::size_t QEL_MSG_SIZE = 1024;
 
 /* Formats into the message buffer msg (QEL_MSG_SIZE bytes), replacing what
  * was there; a longer text is cut after 1023 characters. A null msg is

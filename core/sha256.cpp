@@ -43,7 +43,7 @@ constexpr std::array<uint32_t, 64> round_constants = {
 };
 
 /* The length field takes the last 8 bytes of the final block. */
-constexpr std::size_t length_position = SHA256_BLOCK_SIZE - 8;
+constexpr std::size_t length_position = QEL_SHA256_BLOCK_SIZE - 8;
 
 /* "%02x" once per digest byte: 64 digits, which with the NUL fill the
  * 65-byte text exactly. */
@@ -52,7 +52,7 @@ constexpr char hex_format[] =
 	"%02x%02x%02x%02x%02x%02x%02x%02x"
 	"%02x%02x%02x%02x%02x%02x%02x%02x"
 	"%02x%02x%02x%02x%02x%02x%02x%02x";
-static_assert(sizeof(hex_format) == 4 * SHA256_DIGEST_SIZE + 1);
+static_assert(sizeof(hex_format) == 4 * QEL_SHA256_DIGEST_SIZE + 1);
 
 constexpr uint32_t big_sigma0(uint32_t x) {
 	return std::rotr(x, 2) ^ std::rotr(x, 13) ^ std::rotr(x, 22);
@@ -74,7 +74,7 @@ constexpr uint32_t majority(uint32_t x, uint32_t y, uint32_t z) {
 }
 
 /* FIPS 180-4, 6.2.2. */
-void compress(uint32_t hash[8], const uint8_t block[SHA256_BLOCK_SIZE]) {
+void compress(uint32_t hash[8], const uint8_t block[QEL_SHA256_BLOCK_SIZE]) {
 	uint32_t w[64];
 	for (std::size_t t = 0; t < 16; ++t) {
 		/* Widen before shifting: a byte promoted to int and shifted by 24
@@ -127,25 +127,25 @@ void sha256_ctx_update(Sha256Context *context, const void *data,
 	const auto *bytes = static_cast<const uint8_t *>(data);
 	for (uint64_t i = 0; i < length; ++i) {
 		const auto position =
-		    static_cast<std::size_t>(context->total % SHA256_BLOCK_SIZE);
+		    static_cast<std::size_t>(context->total % QEL_SHA256_BLOCK_SIZE);
 		context->block[position] = bytes[i];
 		context->total += 1;
-		if (position == SHA256_BLOCK_SIZE - 1)
+		if (position == QEL_SHA256_BLOCK_SIZE - 1)
 			compress(context->hash, context->block);
 	}
 }
 
 void sha256_ctx_final(Sha256Context *context,
-    uint8_t digest[SHA256_DIGEST_SIZE]) {
+    uint8_t digest[QEL_SHA256_DIGEST_SIZE]) {
 	/* Taken before padding; unsigned arithmetic gives the modulo 2^64
 	 * that the standard asks for. */
 	const uint64_t bit_length = context->total * 8;
 
 	auto position =
-	    static_cast<std::size_t>(context->total % SHA256_BLOCK_SIZE);
+	    static_cast<std::size_t>(context->total % QEL_SHA256_BLOCK_SIZE);
 	context->block[position++] = 0x80;
 	while (position != length_position) {
-		if (position == SHA256_BLOCK_SIZE) {
+		if (position == QEL_SHA256_BLOCK_SIZE) {
 			compress(context->hash, context->block);
 			position = 0;
 		}
@@ -166,7 +166,7 @@ void sha256_ctx_final(Sha256Context *context,
 	sha256_ctx_init(context);
 }
 
-void sha256_buffer(uint8_t digest[SHA256_DIGEST_SIZE], const void *data,
+void sha256_buffer(uint8_t digest[QEL_SHA256_DIGEST_SIZE], const void *data,
     uint32_t length) {
 	Sha256Context context;
 	sha256_ctx_init(&context);
@@ -174,10 +174,10 @@ void sha256_buffer(uint8_t digest[SHA256_DIGEST_SIZE], const void *data,
 	sha256_ctx_final(&context, digest);
 }
 
-int sha256_hex(char text[SHA256_HEX_SIZE], const void *data, int32_t length) {
-	uint8_t d[SHA256_DIGEST_SIZE];
+int sha256_hex(char text[QEL_SHA256_HEX_SIZE], const void *data, int32_t length) {
+	uint8_t d[QEL_SHA256_DIGEST_SIZE];
 	sha256_buffer(d, data, static_cast<uint32_t>(length));
-	return str_format(text, SHA256_HEX_SIZE, hex_format,
+	return str_format(text, QEL_SHA256_HEX_SIZE, hex_format,
 	    d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7],
 	    d[8], d[9], d[10], d[11], d[12], d[13], d[14], d[15],
 	    d[16], d[17], d[18], d[19], d[20], d[21], d[22], d[23],

@@ -11,19 +11,18 @@
 #include <cstddef>
 #include <cstdint>
 
-/* Bytes in a digest. */
-constexpr std::size_t SHA256_DIGEST_SIZE = 32;
-/* Bytes in the hexadecimal form: 64 digits and the NUL. */
-constexpr std::size_t SHA256_HEX_SIZE = 2 * SHA256_DIGEST_SIZE + 1;
+/* QEL_SHA256_DIGEST_SIZE, QEL_SHA256_HEX_SIZE and sha256_hex are public. */
+#include "qel/qelcore.h"
+
 /* Bytes in a message block. */
-constexpr std::size_t SHA256_BLOCK_SIZE = 64;
+constexpr std::size_t QEL_SHA256_BLOCK_SIZE = 64;
 
 /* The state of one message being hashed. The fill position inside block is
  * not stored: it is always total modulo 64. */
 struct Sha256Context {
 	uint32_t hash[8];                 /* chaining words H0 to H7 */
 	uint64_t total;                   /* message bytes taken in since init */
-	uint8_t block[SHA256_BLOCK_SIZE]; /* the message block being filled */
+	uint8_t block[QEL_SHA256_BLOCK_SIZE]; /* the message block being filled */
 };
 
 /* Makes context ready for a new message: hash gets the initial hash value
@@ -42,17 +41,15 @@ void sha256_ctx_update(Sha256Context *context, const void *data,
  * again, as sha256_ctx_init does, so it can take the next message without
  * another init. */
 void sha256_ctx_final(Sha256Context *context,
-    uint8_t digest[SHA256_DIGEST_SIZE]);
+    uint8_t digest[QEL_SHA256_DIGEST_SIZE]);
 
 /* Writes to digest the 32-byte SHA-256 of the length bytes at data (data
  * may be null when length is 0). */
-void sha256_buffer(uint8_t digest[SHA256_DIGEST_SIZE], const void *data,
+void sha256_buffer(uint8_t digest[QEL_SHA256_DIGEST_SIZE], const void *data,
     uint32_t length);
 
-/* Writes to text (which must hold SHA256_HEX_SIZE = 65 bytes) the SHA-256 of
- * the length bytes at data as 64 lower-case hexadecimal digits, digest byte
- * 0 first, followed by a NUL. length must not be negative (data may be null
- * when it is 0). Returns the number of digits written: always 64. */
-int sha256_hex(char text[SHA256_HEX_SIZE], const void *data, int32_t length);
+/* sha256_hex, declared in qel/qelcore.h, renders the digest of a buffer as
+ * text, digest byte 0 first: sha256_buffer, then str_format with "%02x" for
+ * each byte. */
 
 #endif

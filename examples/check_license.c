@@ -1,29 +1,39 @@
 /* check_license: the check a product makes before it trusts a licence.
  *
  * Built together with the qel_pubkey.c that qelkeypair wrote, it takes the
- * public key compiled into it, imports it with libtomcrypt and verifies a
- * DSA signature over a licence:
+ * public key compiled into it, imports it with libtomcrypt, verifies a DSA
+ * signature over a licence, and then checks that the licence is for this
+ * machine:
  *
  *   check_license LICENCE SIGNATURE
  *
- * LICENCE is any file, taken byte for byte; SIGNATURE is what sign_license
- * wrote for it: the signature in hexadecimal on one line. The signed value
- * is the SHA-256 of the licence.
+ * LICENCE is any file of up to 64 KiB, taken byte for byte; SIGNATURE is
+ * what sign_license wrote for it: the signature in hexadecimal on one line.
+ * The signed value is the SHA-256 of the licence.
  *
- * Prints "signature good" and exits 0 when the signature verifies; prints
- * "signature bad" and exits 1 when it does not (the licence or the
- * signature changed, or it was made with another key); exits 2 after a
- * usage text or an error line on standard error when a file cannot be read
- * or the key cannot be imported.
+ * When the signature does not verify (the licence or the signature changed,
+ * or it was made with another key), prints "signature bad" and exits 1.
+ * When it does, prints "signature good" and reads the licence's "hostid"
+ * member, as qelhostid wrote it (one address, or an array of them): when
+ * one of those addresses is among this machine's (qelcore's
+ * hostid_list_get_sorted, the list qelhostid prints), prints "hostid good"
+ * and exits 0; otherwise prints "hostid bad" and exits 1. Exits 2 after a
+ * usage text or an error line on standard error when a file cannot be
+ * read, the key cannot be imported or the machine's addresses cannot be
+ * listed.
  *
- * What the licence says, and what the product does with a good one, is the
- * product's own business: in a real product this code is a function that
- * returns a yes or a no. Build with -DLTM_DESC and link libtomcrypt and
- * libtommath. */
+ * Only the bytes whose signature verified are read for the addresses: the
+ * licence is read once, into memory. What else the licence says, and what
+ * the product does with a good one, is the product's own business: in a
+ * real product this code is a function that returns a yes or a no. Build
+ * with -DLTM_DESC and the flags of pkg-config --cflags libtomcrypt qelcore;
+ * link libtomcrypt, libtommath and qelcore (pkg-config --static --libs). */
+#include <ctype.h>
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <qel/qelcore.h>
 #include <tomcrypt.h>
 
 /* Defined in qel_pubkey.c. */
@@ -32,18 +42,19 @@ const unsigned char *qel_get_public_key(int *keylen);
 /* Longest signature accepted, in bytes; a DSA signature with a 240-bit q
  * takes about 70. */
 #define MAX_SIGNATURE 256
+/* Longest licence accepted, in bytes. */
+#define MAX_LICENCE 65536
+/* Characters in a hardware address as qelhostid writes it. */
+#define ADDRESS_LENGTH 17
 
 static const char *prog = "check_license";
 
-/* Writes the SHA-256 of the file at path to hash. Returns 0, or -1 after
- * an error line. */
-static int
-licence_digest(const char *path, unsigned char hash[32])
+/* Reads the file at path into text (MAX_LICENCE bytes and a NUL). Returns
+ * the number of bytes, or -1 after an error line. */
+static long
+read_licence(const char *path, char text[MAX_LICENCE + 1])
 {
-	unsigned char buf[4096];
-	hash_state md;
-	size_t n;
-	int rc = 0;
+	size_t len;
 	FILE *f = fopen(path, "rb");
 
 	if (f == NULL) {
@@ -51,17 +62,79 @@ licence_digest(const char *path, unsigned char hash[32])
 		        strerror(errno));
 		return -1;
 	}
-	sha256_init(&md);
-	while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-		sha256_process(&md, buf, (unsigned long)n);
+	len = fread(text, 1, MAX_LICENCE, f);
 	if (ferror(f)) {
 		fprintf(stderr, "%s: error: cannot read file '%s'\n", prog, path);
-		rc = -1;
+		fclose(f);
+		return -1;
+	}
+	if (len == MAX_LICENCE && fgetc(f) != EOF) {
+		fprintf(stderr, "%s: error: file '%s' is longer than %d bytes\n", prog,
+		        path, MAX_LICENCE);
+		fclose(f);
+		return -1;
 	}
 	fclose(f);
-	if (rc == 0)
-		sha256_done(&md, hash);
-	return rc;
+	text[len] = '\0';
+	return (long)len;
+}
+
+/* Whether the address text (ADDRESS_LENGTH characters) is in list, upper
+ * or lower case alike. */
+static int
+address_listed(const char *text, char **list)
+{
+	size_t i, k;
+
+	for (i = 0; list[i] != NULL; i++) {
+		for (k = 0; k < ADDRESS_LENGTH; k++)
+			if (tolower((unsigned char)text[k]) != list[i][k])
+				break;
+		if (k == ADDRESS_LENGTH)
+			return 1;
+	}
+	return 0;
+}
+
+/* Whether one of the addresses of the "hostid" member of the licence text,
+ * a string or an array of strings, is in list. A licence without the
+ * member, or with one of another shape, names no address. */
+static int
+licensed_here(const char *text, char **list)
+{
+	const char *p = strstr(text, "\"hostid\"");
+	int array;
+
+	if (p == NULL)
+		return 0;
+	p += strlen("\"hostid\"");
+	while (isspace((unsigned char)*p))
+		p++;
+	if (*p++ != ':')
+		return 0;
+	while (isspace((unsigned char)*p))
+		p++;
+	array = *p == '[';
+	if (array)
+		p++;
+	for (;;) {
+		const char *end;
+
+		while (isspace((unsigned char)*p))
+			p++;
+		if (*p != '"')
+			return 0;
+		end = strchr(p + 1, '"');
+		if (end == NULL)
+			return 0;
+		if (end - (p + 1) == ADDRESS_LENGTH && address_listed(p + 1, list))
+			return 1;
+		p = end + 1;
+		while (isspace((unsigned char)*p))
+			p++;
+		if (!array || *p++ != ',')
+			return 0;
+	}
 }
 
 static int
@@ -121,21 +194,29 @@ read_signature(const char *path, unsigned char sig[MAX_SIGNATURE])
 int
 main(int argc, char **argv)
 {
+	static char licence[MAX_LICENCE + 1];
 	unsigned char hash[32], sig[MAX_SIGNATURE];
+	hash_state md;
+	char msg[QEL_MSG_SIZE];
+	char **addresses = NULL;
 	const unsigned char *der;
-	int der_len = 0, err, stat = 0;
-	long sig_len;
+	int der_len = 0, err, stat = 0, here;
+	long licence_len, sig_len;
 	dsa_key key;
 
 	if (argc != 3) {
 		fprintf(stderr, "usage: %s LICENCE SIGNATURE\n", prog);
 		return 2;
 	}
-	if (licence_digest(argv[1], hash) != 0)
+	licence_len = read_licence(argv[1], licence);
+	if (licence_len < 0)
 		return 2;
 	sig_len = read_signature(argv[2], sig);
 	if (sig_len < 0)
 		return 2;
+	sha256_init(&md);
+	sha256_process(&md, (const unsigned char *)licence, (unsigned long)licence_len);
+	sha256_done(&md, hash);
 
 	/* libtomcrypt's DSA works on the numbers of the math library bound
 	 * here. */
@@ -158,7 +239,18 @@ main(int argc, char **argv)
 		puts("signature bad");
 		return 1;
 	}
-	if (puts("signature good") < 0 || fflush(stdout) != 0)
+	puts("signature good");
+
+	/* The node lock: one of the licensed addresses is this machine's. */
+	err = hostid_list_get_sorted(&addresses, msg);
+	if (err != QEL_OK) {
+		fprintf(stderr, "%s: error: %s\n", prog, msg);
 		return 2;
-	return 0;
+	}
+	here = licensed_here(licence, addresses);
+	hostid_list_free(addresses);
+	puts(here ? "hostid good" : "hostid bad");
+	if (fflush(stdout) != 0 || ferror(stdout))
+		return 2;
+	return here ? 0 : 1;
 }

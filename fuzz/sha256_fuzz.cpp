@@ -65,11 +65,11 @@ LLVMFuzzerTestOneInput(const uint8_t *input, std::size_t size)
 	uint8_t want[EVP_MAX_MD_SIZE];
 	unsigned int want_len = 0;
 	FUZZ_CHECK(EVP_Digest(data, len, want, &want_len, EVP_sha256(), nullptr) == 1, "OpenSSL");
-	FUZZ_CHECK(want_len == SHA256_DIGEST_SIZE, std::to_string(want_len));
+	FUZZ_CHECK(want_len == QEL_SHA256_DIGEST_SIZE, std::to_string(want_len));
 	const std::string want_hex = hex(want, want_len);
 
 	Sha256Context ctx;
-	uint8_t got[SHA256_DIGEST_SIZE];
+	uint8_t got[QEL_SHA256_DIGEST_SIZE];
 	sha256_ctx_init(&ctx);
 	feed(&ctx, data, len, cuts);
 	sha256_ctx_final(&ctx, got);
@@ -85,7 +85,7 @@ LLVMFuzzerTestOneInput(const uint8_t *input, std::size_t size)
 	sha256_buffer(got, len == 0 ? nullptr : data, static_cast<uint32_t>(len));
 	FUZZ_CHECK(hex(got, sizeof got) == want_hex, "buffer: " + hex(got, sizeof got));
 
-	char text[SHA256_HEX_SIZE];
+	char text[QEL_SHA256_HEX_SIZE];
 	int n = sha256_hex(text, len == 0 ? nullptr : data, static_cast<int32_t>(len));
 	FUZZ_CHECK(n == 64, std::to_string(n));
 	FUZZ_CHECK(text == want_hex, text);

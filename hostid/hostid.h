@@ -2,13 +2,15 @@
  *
  * A HostIdList is a null-terminated array of pointers to 18-byte heap
  * strings, each a hardware address as "xx:xx:xx:xx:xx:xx" in lower-case
- * hexadecimal. The list owns its strings; hostid_list_free releases both. */
+ * hexadecimal. The list owns its strings; hostid_list_free, declared in
+ * qel/qelcore.h with the sorted list a product gets, releases both. */
 #ifndef QEL_HOSTID_HOSTID_H
 #define QEL_HOSTID_HOSTID_H
 
 #include <cstdint>
 
 #include "core/error.h"
+#include "qel/qelcore.h"
 
 /* Bytes of one host identifier string, NUL included. */
 constexpr std::size_t HOSTID_SIZE = 18;
@@ -30,8 +32,7 @@ constexpr int HOSTID_MAX_ATTEMPTS = 3;
 /* Counts the entries before the first null slot. */
 [[nodiscard]] std::size_t hostid_list_count(char *const *list);
 
-/* Releases the strings up to the first null slot, then the array. Accepts
- * null and partly built lists. */
-void hostid_list_free(char **list);
+/* hostid_list_free (qel/qelcore.h) accepts partly built lists too: it stops
+ * at the first null slot. */
 
 #endif

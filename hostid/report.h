@@ -17,13 +17,16 @@
 #include <cstdio>
 
 #include "core/error.h"
+#include "qel/qelcore.h"
 
 /* Name of the report file, in the current directory. */
 constexpr const char *HOST_REPORT_FILE = "qelhostid.txt";
 
-/* As hostid_list_get, but the list is in ascending order with every
- * duplicate removed; its strings are those hostid_list_get made. */
-[[nodiscard]] int hostid_list_get_sorted(char ***out, char *msg);
+/* hostid_list_get_sorted, qel_hostid_print and qel_hostid_print_and_save
+ * are declared in qel/qelcore.h. The sorted list is
+ * hostid_list_get's, sorted and without duplicates; its strings are those
+ * hostid_list_get made. The two entry points are host_report_output without
+ * and with save. */
 
 /* qsort comparison of two list slots: strcmp of the strings. */
 int hostid_compare(const void *a, const void *b);
@@ -40,11 +43,5 @@ int hostid_compare(const void *a, const void *b);
  * is complete on standard output before the file is opened. Returns QEL_OK,
  * QEL_ERR_MEMORY, QEL_ERR_IO or QEL_ERR_NETWORK. */
 [[nodiscard]] int host_report_output(bool save, char *msg);
-
-/* The report on standard output only. */
-[[nodiscard]] int qel_hostid_print(char *msg);
-
-/* The report on standard output, then saved to the report file. */
-[[nodiscard]] int qel_hostid_print_and_save(char *msg);
 
 #endif

@@ -60,7 +60,7 @@ write_key_files(const KeyPair *kp, RunOutput *out, char *msg)
 		say(out, line);
 	}
 	if (rc == QEL_OK) {
-		char hash[SHA256_HEX_SIZE];
+		char hash[QEL_SHA256_HEX_SIZE];
 		(void)keypair_public_hash(kp, hash);
 		say(out, "key hash:");
 		say(out, hash);

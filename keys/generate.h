@@ -3,20 +3,20 @@
 #define QEL_KEYS_GENERATE_H
 
 #include "core/error.h"
+#include "qel/qelcore.h"
 #include "keys/keypair.h"
 
 constexpr const char *PRIVATE_KEY_FILE = "qel_privkey.c";
 constexpr const char *PUBLIC_KEY_FILE = "qel_pubkey.c";
 
-/* Refuses while either key file exists, prints "generating keys...",
- * generates the key pair, prints "done!", writes both key files with a line
- * for each, and prints "key hash:" and the SHA-256 of the public blob.
- * Returns QEL_OK, QEL_ERR_MEMORY, QEL_ERR_IO or QEL_ERR_CRYPTO. A key file
- * is never overwritten, not even one that appears during the generation.
- * A line that cannot be written to standard output does not stop the run:
- * once both key files are complete (they stay) the run returns QEL_ERR_IO
- * with "cannot write to file: <runtime text>". */
-[[nodiscard]] int qel_generate_keys(char *msg);
+/* qel_generate_keys, declared in qel/qelcore.h, refuses while either key
+ * file exists, prints "generating keys...", generates the key pair, prints
+ * "done!", writes both key files with a line for each, and prints
+ * "key hash:" and the SHA-256 of the public blob. A key file is never
+ * overwritten, not even one that appears during the generation. A line that
+ * cannot be written to standard output does not stop the run: once both
+ * key files are complete (they stay) the run returns QEL_ERR_IO with
+ * "cannot write to file: <runtime text>". */
 
 /* Standard output of a run: the first lost line's code and message. */
 struct RunOutput {

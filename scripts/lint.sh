@@ -33,7 +33,7 @@ echo "lint: clang-tidy, ${#tidy_sources[@]} files"
 tidy_one() {
 	local out
 	if ! out=$(clang-tidy -p "$build" --quiet \
-		--header-filter="^$top/(core|hostid|keys|tools)/" "$1" 2>&1); then
+		--header-filter="^$top/(core|hostid|keys|tools|include)/" "$1" 2>&1); then
 		grep -v ' warnings\? generated\.$' <<<"$out"
 		return 1
 	fi
@@ -50,7 +50,7 @@ echo "lint: cppcheck, ${#sources[@]} files"
 if ! cppcheck --std=c++20 --language=c++ --quiet --error-exitcode=1 \
 	--enable=warning,style,performance,portability --inconclusive \
 	--inline-suppr --suppressions-list=scripts/cppcheck-suppressions.txt \
-	-I . -DQEL_PLATFORM_NAME='"Linux"' -DLTM_DESC \
+	-I . -I include -DQEL_PLATFORM_NAME='"Linux"' -DLTM_DESC \
 	--template='{file}:{line}: {severity}: {message} [{id}]' \
 	"${sources[@]}"; then
 	status=1

@@ -53,13 +53,13 @@ std::string oracle_sha256(const Bytes &m) {
 }
 
 std::string finish(Sha256Context *ctx) {
-	uint8_t d[SHA256_DIGEST_SIZE];
+	uint8_t d[QEL_SHA256_DIGEST_SIZE];
 	sha256_ctx_final(ctx, d);
 	return to_hex(d, sizeof d);
 }
 
 std::string one_call(const Bytes &m) {
-	uint8_t d[SHA256_DIGEST_SIZE];
+	uint8_t d[QEL_SHA256_DIGEST_SIZE];
 	sha256_buffer(d, m.data(), static_cast<uint32_t>(m.size()));
 	return to_hex(d, sizeof d);
 }
@@ -253,7 +253,7 @@ TEST(Sha256Cavp, MonteCarlo) {
 	const auto entries = read_rsp("SHA256Monte.rsp");
 	if (!entries)
 		GTEST_SKIP() << missing("SHA256Monte.rsp");
-	using Digest = std::array<uint8_t, SHA256_DIGEST_SIZE>;
+	using Digest = std::array<uint8_t, QEL_SHA256_DIGEST_SIZE>;
 	Digest seed{};
 	int checkpoints = 0;
 	Sha256Context ctx; /* one context, reused through every final */
@@ -295,7 +295,7 @@ TEST(Sha256Random, AgainstAnOracleWithRandomSplitsAndHex) {
 		const std::string expected = oracle_sha256(m);
 		EXPECT_EQ(one_call(m), expected) << "case " << i << ", length " << m.size();
 		EXPECT_EQ(in_pieces(m, cuts), expected) << "case " << i << ", length " << m.size();
-		char text[SHA256_HEX_SIZE];
+		char text[QEL_SHA256_HEX_SIZE];
 		sha256_hex(text, m.data(), static_cast<int32_t>(m.size()));
 		EXPECT_EQ(text, expected) << "case " << i << ", sha256_hex";
 	}
@@ -313,17 +313,17 @@ TEST(Sha256Hex, ExactlySixtyFourLowerCaseDigitsAndANul) {
 		std::memset(text, canary, sizeof text);
 		EXPECT_EQ(sha256_hex(text, message, static_cast<int32_t>(std::strlen(message))), 64);
 		EXPECT_STREQ(text, expected);
-		for (std::size_t i = SHA256_HEX_SIZE; i < sizeof text; ++i)
+		for (std::size_t i = QEL_SHA256_HEX_SIZE; i < sizeof text; ++i)
 			EXPECT_EQ(text[i], canary) << "byte " << i << " written for \"" << message << '"';
 	}
-	char text[SHA256_HEX_SIZE];
+	char text[QEL_SHA256_HEX_SIZE];
 	EXPECT_EQ(sha256_hex(text, nullptr, 0), 64);
 	EXPECT_STREQ(text, table[0].second);
 }
 
 TEST(Sha256Hex, KeepsLeadingZeroOfByteZero) {
 	for (uint32_t i = 0; i < 1000; ++i) {
-		uint8_t d[SHA256_DIGEST_SIZE];
+		uint8_t d[QEL_SHA256_DIGEST_SIZE];
 		sha256_buffer(d, &i, sizeof i);
 		if (d[0] >= 0x10)
 			continue;
@@ -332,7 +332,7 @@ TEST(Sha256Hex, KeepsLeadingZeroOfByteZero) {
 		EXPECT_EQ(sha256_hex(text, &i, sizeof i), 64);
 		EXPECT_EQ(text[0], '0');
 		EXPECT_EQ(std::string(text), to_hex(d, sizeof d));
-		EXPECT_EQ(text[SHA256_HEX_SIZE], canary);
+		EXPECT_EQ(text[QEL_SHA256_HEX_SIZE], canary);
 		return;
 	}
 	FAIL() << "no digest with a first byte below 0x10 in 1000 tries";

@@ -1,0 +1,214 @@
+#!/usr/bin/env bats
+# The Debian packages: cpack makes qelhostid (the customer's), qelkeypair
+# (the vendor's) and libqelcore-dev from the build; each has its control
+# fields, its files and no other package's, a copyright file, a Debian
+# changelog and gzipped manual pages, and lintian reports no error and no
+# warning that the package does not explain. As root, the three install
+# with dpkg, the programs run from the PATH, a product builds against the
+# installed library with nothing but pkg-config, and a purge leaves nothing
+# behind.
+#
+# Environment: QEL_BUILD (the build directory), QEL_SOURCE (the source
+# tree), CPACK, LINTIAN, QEL_MAINTAINER (the Maintainer field).
+
+bats_require_minimum_version 1.5.0
+
+packages="qelhostid qelkeypair libqelcore-dev"
+
+setup_file() {
+	cd "$BATS_FILE_TMPDIR" || return 1
+	"${CPACK:-cpack}" -G DEB --config "$QEL_BUILD/CPackConfig.cmake" -B debs >cpack.log 2>&1 ||
+		{ cat cpack.log; return 1; }
+}
+
+setup() {
+	bats_load_library bats-support
+	bats_load_library bats-assert
+	bats_load_library bats-file
+	debs=$BATS_FILE_TMPDIR/debs
+	arch=$(dpkg --print-architecture)
+}
+
+# deb PACKAGE: the path of PACKAGE's .deb.
+deb() {
+	echo "$debs/${1}_0.1.0-1_$arch.deb"
+}
+
+# contents PACKAGE: the paths in PACKAGE, one a line, without the "./".
+contents() {
+	dpkg-deb -c "$(deb "$1")" | awk '{ print substr($NF, 3) }' | grep -v '/$'
+}
+
+@test "cpack makes exactly the three packages" {
+	run bash -c 'cd "$1" && ls *.deb' _ "$debs"
+	assert_output "$(for p in $packages; do basename "$(deb $p)"; done | sort)"
+}
+
+@test "control fields" {
+	# package | section | synopsis
+	while IFS='|' read -r p section synopsis; do
+		for field in Package Version Architecture Section Priority Maintainer; do
+			declare "$field=$(dpkg-deb -f "$(deb "$p")" "$field")"
+		done
+		assert_equal "$Package $Version $Architecture" "$p 0.1.0-1 $arch"
+		assert_equal "$p: $Section $Priority" "$p: $section optional"
+		assert_equal "$Maintainer" "$QEL_MAINTAINER"
+		run dpkg-deb -f "$(deb "$p")" Description
+		assert_line --index 0 "$synopsis"
+		assert [ "${#lines[@]}" -gt 2 ]
+	done <<-'TABLE'
+		qelhostid|utils|print this machine's hardware addresses for a node-locked licence
+		qelkeypair|utils|make the DSA key pair that signs node-locked licences
+		libqelcore-dev|libdevel|static library and C header for checking node-locked licences
+	TABLE
+}
+
+@test "dependencies" {
+	# Static programs need no shared library; dynamic ones name theirs.
+	if readelf -d "$QEL_BUILD/qelhostid" | grep -q NEEDED; then
+		for p in qelhostid qelkeypair; do
+			run dpkg-deb -f "$(deb $p)" Depends
+			for lib in libc6 libtomcrypt1 libtommath1; do
+				assert_output --regexp "(^|, )$lib( |,|$)"
+			done
+		done
+	else
+		for p in qelhostid qelkeypair; do
+			run dpkg-deb -f "$(deb $p)" Depends
+			assert_output ""
+		done
+	fi
+	run dpkg-deb -f "$(deb libqelcore-dev)" Depends
+	assert_output "libtomcrypt-dev, libtommath-dev"
+}
+
+@test "each package holds its own files and no other's" {
+	run contents qelhostid
+	assert_output - <<-'FILES'
+		usr/bin/qelhostid
+		usr/share/doc/qelhostid/changelog.Debian.gz
+		usr/share/doc/qelhostid/copyright
+		usr/share/lintian/overrides/qelhostid
+		usr/share/man/man1/qelhostid.1.gz
+	FILES
+	run contents qelkeypair
+	assert_output - <<-'FILES'
+		usr/bin/qelkeypair
+		usr/share/doc/qelkeypair/README.md
+		usr/share/doc/qelkeypair/VENDOR.md
+		usr/share/doc/qelkeypair/changelog.Debian.gz
+		usr/share/doc/qelkeypair/copyright
+		usr/share/doc/qelkeypair/examples/Makefile
+		usr/share/doc/qelkeypair/examples/check_license.c
+		usr/share/doc/qelkeypair/examples/sign_license.c
+		usr/share/lintian/overrides/qelkeypair
+		usr/share/man/man1/qelkeypair.1.gz
+	FILES
+	multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+	run contents libqelcore-dev
+	assert_output - <<-FILES
+		usr/include/qel/qelcore.h
+		usr/lib/$multiarch/cmake/qelcore/qelcore-config-version.cmake
+		usr/lib/$multiarch/cmake/qelcore/qelcore-config.cmake
+		usr/lib/$multiarch/cmake/qelcore/qelcore-targets-relwithdebinfo.cmake
+		usr/lib/$multiarch/cmake/qelcore/qelcore-targets.cmake
+		usr/lib/$multiarch/libqelcore.a
+		usr/lib/$multiarch/pkgconfig/qelcore.pc
+		usr/share/doc/libqelcore-dev/changelog.Debian.gz
+		usr/share/doc/libqelcore-dev/copyright
+		usr/share/lintian/overrides/libqelcore-dev
+	FILES
+}
+
+@test "copyright, changelog and manual pages as Debian has them" {
+	for p in $packages; do
+		mkdir "$BATS_TEST_TMPDIR/$p" && cd "$BATS_TEST_TMPDIR" || return 1
+		dpkg-deb -x "$(deb "$p")" "$p"
+		assert_files_equal "$p/usr/share/doc/$p/copyright" "$QEL_SOURCE/packaging/copyright"
+		zcat "$p/usr/share/doc/$p/changelog.Debian.gz" >"$p.changelog"
+		# field | value
+		while IFS='|' read -r field value; do
+			run dpkg-parsechangelog -l "$p.changelog" -S "$field"
+			assert_equal "$p: $field: $output" "$p: $field: $value"
+		done <<-TABLE
+			Source|$p
+			Version|0.1.0-1
+			Maintainer|$QEL_MAINTAINER
+		TABLE
+	done
+	for p in qelhostid qelkeypair; do
+		run zcat "$p/usr/share/man/man1/$p.1.gz"
+		assert_output "$(cat "$QEL_SOURCE/docs/man/$p.1")"
+	done
+}
+
+@test "lintian: no error, no unexplained warning" {
+	# Every override carries its reason on the line before it.
+	for p in $packages; do
+		run grep -c -v '^#' "$QEL_SOURCE/packaging/lintian/$p"
+		overrides=$output
+		run grep -c '^#' "$QEL_SOURCE/packaging/lintian/$p"
+		assert_equal "$p: reasons $output" "$p: reasons $overrides"
+	done
+	cd "$debs" || return 1
+	run --separate-stderr "${LINTIAN:-lintian}" --fail-on error,warning \
+		$(for p in $packages; do deb "$p"; done)
+	assert_success
+	refute_output --regexp '^[EW]: '
+}
+
+@test "installed with dpkg: the programs run, a product builds, a purge leaves nothing" {
+	[ "$(id -u)" -eq 0 ] || skip "needs root: installs packages with dpkg"
+	for p in $packages; do
+		if [[ "$(dpkg-query -W -f='${db:Status-Abbrev}' "$p" 2>/dev/null)" == [ih]* ]]; then
+			fail "a package named $p is installed already: not touching it"
+		fi
+	done
+	# The purge runs in teardown, pass or fail.
+	touch "$BATS_FILE_TMPDIR/installed"
+	run dpkg -i $(for p in $packages; do deb "$p"; done)
+	assert_success
+
+	export PATH=/usr/sbin:/usr/bin:/sbin:/bin
+	for p in qelhostid qelkeypair; do
+		assert_equal "$(command -v $p)" "/usr/bin/$p"
+		assert_equal "$(man -w $p)" "/usr/share/man/man1/$p.1.gz"
+	done
+	cd "$BATS_TEST_TMPDIR" || return 1
+	run unshare -n bash -c 'set -e
+		ip link add v0 type veth peer name v1
+		ip link set v0 address 02:00:00:00:00:01
+		ip link set v1 address 02:00:00:00:00:01
+		exec qelhostid'
+	assert_success
+	assert_output $'"hostid": "02:00:00:00:00:01",\n"os": "Linux"'
+	run qelkeypair
+	assert_success
+	assert_line --index 5 --regexp '^[0-9a-f]{64}$'
+	assert_equal "$(stat -c %a qel_privkey.c)" 600
+
+	# A product with nothing but pkg-config, from the system's own paths.
+	# shellcheck disable=SC2046
+	run cc -std=c99 -Wall -Wextra -Werror $(pkg-config --cflags qelcore) \
+		-o product "$QEL_SOURCE/tests/ship/consumer/consumer.c" \
+		$(pkg-config --static --libs qelcore)
+	assert_success
+	run ./product
+	assert_success
+	assert_line --index 0 --partial "sha256 abc: ba7816bf"
+
+	run dpkg -P $packages
+	assert_success
+	rm "$BATS_FILE_TMPDIR/installed"
+	for f in /usr/bin/qelhostid /usr/bin/qelkeypair /usr/include/qel \
+		/usr/share/doc/qelkeypair /usr/share/man/man1/qelhostid.1.gz \
+		/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/libqelcore.a; do
+		assert_not_exist "$f"
+	done
+}
+
+teardown_file() {
+	if [ -e "$BATS_FILE_TMPDIR/installed" ]; then
+		dpkg -P $packages >/dev/null 2>&1 || true
+	fi
+}
