@@ -204,6 +204,17 @@ def main():
         w(f"| 2. `qelhostid` peak resident set, largest of {len(spawn[hostid_name])} runs | "
           f"{label} | {rss_max} KiB | 2048 KiB | {verdict(rss_max < 2048)} |")
     w("")
+    try:
+        load = float(mdict.get("load average before", "").split(",")[0])
+        cores = int(mdict.get("cores", "0"))
+    except ValueError:
+        load, cores = 0.0, 0
+    if cores > 0 and load > cores:
+        w(f"This run shared the machine: a load average of {load:.2f} on {cores} cores when "
+          f"it began, and the process floor alone took {ms(floor['median'])} ms (median). "
+          "Absolute times are inflated by the load; the ratios between programs that took "
+          "turns hold better than the absolute limits.")
+        w("")
 
     # --- Whole processes -------------------------------------------------
     n_rounds = len(spawn["qelhostid"])
