@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Runs every benchmark on this machine and rewrites the measured part of
-# docs/PERFORMANCE.md: whole-process runs of qelhostid beside ip, a bare
-# static lister and the process floor; key generation beside OpenSSL; one
-# qelkeypair run stage by stage; SHA-256 beside OpenSSL. Not part of the
-# test run. Counts can be changed through the environment:
+# docs/PERFORMANCE.md: whole-process runs of qelhostid beside ip, a static
+# lister doing the same job and the process floor; the adapter list read
+# through netlink and through getifaddrs, at this machine's links and at a
+# thousand tap links in a network namespace of its own; key generation
+# beside OpenSSL; one qelkeypair run stage by stage; SHA-256 beside
+# OpenSSL. Not part of the test run. Counts can be changed through the
+# environment:
 #
 #   QEL_BENCH_KEYS          keys per generator, interleaved (default 40)
 #   QEL_BENCH_STAGE_RUNS    qelkeypair runs taken apart (default 30)
 #   QEL_BENCH_PROCESS_RUNS  rounds of whole-process runs (default 300)
+#   QEL_BENCH_ADAPTER_REPS  repetitions of each adapter-list case (default 10)
+#   QEL_BENCH_LINKS         tap links for the large adapter list (default 1000)
 #   QEL_BENCH_SHA_REPS      repetitions of each SHA-256 case (default 10)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,6 +21,8 @@ cd "$top"
 keys=${QEL_BENCH_KEYS:-40}
 stage_runs=${QEL_BENCH_STAGE_RUNS:-30}
 process_runs=${QEL_BENCH_PROCESS_RUNS:-300}
+adapter_reps=${QEL_BENCH_ADAPTER_REPS:-10}
+links=${QEL_BENCH_LINKS:-1000}
 sha_reps=${QEL_BENCH_SHA_REPS:-10}
 
 bash scripts/setup.sh
@@ -38,8 +45,9 @@ loadavg() { cut -d' ' -f1-3 /proc/loadavg | sed 's/ /, /g'; }
 load_before=$(loadavg)
 
 echo "bench: whole processes, $process_runs rounds" >&2
-# qelhostid saves its report here each time; qelkeypair finds both key
-# files here and refuses at once.
+# qelhostid and the lister save their reports here each time, replacing
+# the previous run's; qelkeypair finds both key files here and refuses at
+# once.
 : >"$run/scratch/qel_privkey.c"
 : >"$run/scratch/qel_pubkey.c"
 # Static twins of the programs are built only when the programs are dynamic.
@@ -51,11 +59,26 @@ fi
 "$bin/qel_bench_spawn" "$process_runs" "$run/scratch" \
 	"static no-op" "$bin/qel_bench_floor" -- \
 	"dynamic no-op" "$bin/qel_bench_floor_dynamic" -- \
-	"static getifaddrs lister" "$bin/qel_bench_lister" -- \
+	"static lister" "$bin/qel_bench_lister" -- \
 	"qelhostid" "$build/qelhostid" -- \
 	"ip -br link" "$(command -v ip)" -br link -- \
 	"qelkeypair start-up" "$build/qelkeypair" "${twins[@]}" \
 	>"$run/spawn.tsv" 2>>"$log"
+
+echo "bench: adapter list, this machine's links and $links tap links" >&2
+adapters() {
+	"$bin/qel_bench_adapters" \
+		--benchmark_repetitions="$adapter_reps" \
+		--benchmark_enable_random_interleaving=true \
+		--benchmark_out="$1" --benchmark_out_format=json
+}
+adapters "$run/adapters_default.json" >>"$log" 2>&1
+# The taps live and die with a network namespace of their own.
+for i in $(seq 0 $((links - 1))); do echo "tuntap add mode tap name t$i"; done >"$run/taps.batch"
+export -f adapters
+export bin run adapter_reps
+unshare -n bash -c 'ip -batch "$run/taps.batch" && adapters "$run/adapters_links.json"' \
+	>>"$log" 2>&1
 
 echo "bench: key generation, $keys keys per generator" >&2
 (cd "$run/stage_work" && "$bin/qel_bench_keys" \
