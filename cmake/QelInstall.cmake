@@ -62,6 +62,7 @@ else()
 	set(QEL_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QEL_DEB_qelkeypair})
 endif()
 set(QEL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/qelcore)
+set(QEL_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 # The Windows kit carries libtomcrypt and libtommath itself: no Windows
 # package manager has the builds the library was made with.
 if(WIN32 AND QEL_DEPS_PREFIX)
@@ -69,7 +70,6 @@ if(WIN32 AND QEL_DEPS_PREFIX)
 else()
 	set(QEL_KIT_DEPENDENCIES OFF)
 endif()
-set(QEL_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # --- What an installed qelcore::qelcore carries -------------------------
 #
@@ -192,9 +192,10 @@ foreach(dir IN ITEMS LIBDIR INCLUDEDIR)
 endforeach()
 # libqelcore.a is static only: a product links it with pkg-config --static,
 # which adds libtomcrypt and libtommath (Requires.private) and the system
-# libraries it brings along (Libs.private).
-# In the Windows kit, libtomcrypt and libtommath are archives beside
-# libqelcore.a, without .pc files of their own.
+# libraries it brings along (Libs.private). In the Windows kit libtomcrypt
+# and libtommath are archives beside libqelcore.a, without .pc files of
+# their own: Libs.private names them, and Cflags has LTM_DESC, as the CMake
+# package has.
 set(QEL_PC_CFLAGS "-I\${includedir}")
 set(QEL_PC_REQUIRES_PRIVATE "Requires.private: libtomcrypt libtommath")
 set(QEL_PC_LIBS_PRIVATE "")
@@ -218,8 +219,13 @@ install(FILES
 		${PROJECT_SOURCE_DIR}/examples/check_license.c
 		${PROJECT_SOURCE_DIR}/examples/sign_license.c
 		${PROJECT_SOURCE_DIR}/examples/Makefile
-		${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
 	DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
+if(WIN32)
+	# The kit's way to build them (the Makefile wants Debian's pkg-config
+	# files of libtomcrypt and libtommath).
+	install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
+		DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
+endif()
 
 # --- What Debian wants of every package ------------------------------------
 #
