@@ -17,8 +17,16 @@
 # manual pages are installed gzipped, as Debian wants them. The library's
 # own headers are not installed: they are the library's business.
 #
-# CPack makes the three .deb packages on Linux (cpack -G DEB) and, from the
-# two programs, one zip on Windows (cpack -G ZIP).
+# On Windows the development component also holds libtomcrypt.a,
+# libtommath.a and their headers, the builds the programs link (from
+# scripts/build-windows-deps.sh), and a fourth component, customer
+# (installed only by name: cmake --install --component customer), holds
+# qelhostid.exe and README.txt for the customer, side by side.
+#
+# CPack makes the three .deb packages on Linux (cpack -G DEB) and two zips
+# on Windows (cpack, or cpack -G ZIP): the customer's (qelhostid-*.zip, the
+# customer component) and the vendor kit (qelcore-kit-*.zip, the other
+# three).
 #
 # Included once from the top-level CMakeLists.txt, after the targets exist
 # and before the tests, which read CMAKE_INSTALL_LIBDIR and QEL_MAINTAINER.
@@ -55,6 +63,13 @@ else()
 endif()
 set(QEL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/qelcore)
 set(QEL_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+# The Windows kit carries libtomcrypt and libtommath itself: no Windows
+# package manager has the builds the library was made with.
+if(WIN32 AND QEL_DEPS_PREFIX)
+	set(QEL_KIT_DEPENDENCIES ON)
+else()
+	set(QEL_KIT_DEPENDENCIES OFF)
+endif()
 
 # --- What an installed qelcore::qelcore carries -------------------------
 #
@@ -68,7 +83,10 @@ set(QEL_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 # which needs no other header than <stdint.h>), and qelcore::tomcrypt,
 # which qelcore-config.cmake makes on the consumer's machine, to link only:
 # nothing of libtomcrypt's (its include directory, LTM_DESC) reaches the
-# product's compile.
+# product's compile. In the Windows kit libtomcrypt's headers sit beside
+# <qel/qelcore.h> in include/, so a product sees <tomcrypt.h> anyway: there
+# qelcore::qelcore brings LTM_DESC as well, which <tomcrypt.h> needs to
+# declare ltm_desc.
 
 # Paths of the source tree count in the build tree only.
 get_target_property(qel_logic_includes qelcore_logic INTERFACE_INCLUDE_DIRECTORIES)
@@ -97,8 +115,12 @@ unset(qel_wrapped)
 
 target_include_directories(qelcore INTERFACE
 	$<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-target_link_libraries(qelcore INTERFACE
-	$<INSTALL_INTERFACE:$<LINK_ONLY:qelcore::tomcrypt>>)
+if(QEL_KIT_DEPENDENCIES)
+	target_link_libraries(qelcore INTERFACE $<INSTALL_INTERFACE:qelcore::tomcrypt>)
+else()
+	target_link_libraries(qelcore INTERFACE
+		$<INSTALL_INTERFACE:$<LINK_ONLY:qelcore::tomcrypt>>)
+endif()
 set_target_properties(qelcore PROPERTIES EXPORT_NAME qelcore)
 
 # The same name for a project that adds this tree with add_subdirectory.
@@ -112,6 +134,15 @@ install(TARGETS qelhostid
 	RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT qelhostid)
 install(TARGETS qelkeypair
 	RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT qelkeypair)
+if(WIN32)
+	# The customer's zip: the program and what to do with it, nothing else.
+	configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt.in
+		${PROJECT_BINARY_DIR}/customer/README.txt @ONLY NEWLINE_STYLE CRLF)
+	install(TARGETS qelhostid
+		RUNTIME DESTINATION . COMPONENT customer EXCLUDE_FROM_ALL)
+	install(FILES ${PROJECT_BINARY_DIR}/customer/README.txt
+		DESTINATION . COMPONENT customer EXCLUDE_FROM_ALL)
+endif()
 
 install(TARGETS qelcore EXPORT qelcore-targets
 	ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
@@ -121,10 +152,19 @@ install(EXPORT qelcore-targets
 	NAMESPACE qelcore::
 	DESTINATION ${QEL_INSTALL_CMAKEDIR} COMPONENT development)
 
+if(QEL_KIT_DEPENDENCIES)
+	install(FILES ${QEL_TOMCRYPT_LIB} ${QEL_TOMMATH_LIB}
+		DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+	install(DIRECTORY ${QEL_DEPS_PREFIX}/include/
+		DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
+		FILES_MATCHING PATTERN "tomcrypt*.h" PATTERN "tommath*.h")
+endif()
+
 configure_package_config_file(
 	${CMAKE_CURRENT_LIST_DIR}/qelcore-config.cmake.in
 	${PROJECT_BINARY_DIR}/qelcore-config.cmake
-	INSTALL_DESTINATION ${QEL_INSTALL_CMAKEDIR})
+	INSTALL_DESTINATION ${QEL_INSTALL_CMAKEDIR}
+	PATH_VARS CMAKE_INSTALL_INCLUDEDIR CMAKE_INSTALL_LIBDIR)
 write_basic_package_version_file(
 	${PROJECT_BINARY_DIR}/qelcore-config-version.cmake
 	VERSION ${PROJECT_VERSION}
@@ -152,9 +192,18 @@ foreach(dir IN ITEMS LIBDIR INCLUDEDIR)
 endforeach()
 # libqelcore.a is static only: a product links it with pkg-config --static,
 # which adds libtomcrypt and libtommath (Requires.private) and the system
-# libraries it brings along (Libs.private).
+# libraries it brings along (Libs.private). In the Windows kit libtomcrypt
+# and libtommath are archives beside libqelcore.a, without .pc files of
+# their own: Libs.private names them, and Cflags has LTM_DESC, as the CMake
+# package has.
+set(QEL_PC_CFLAGS "-I\${includedir}")
+set(QEL_PC_REQUIRES_PRIVATE "Requires.private: libtomcrypt libtommath")
 set(QEL_PC_LIBS_PRIVATE "")
-if(WIN32)
+if(QEL_KIT_DEPENDENCIES)
+	string(APPEND QEL_PC_CFLAGS " -DLTM_DESC")
+	set(QEL_PC_REQUIRES_PRIVATE "")
+	set(QEL_PC_LIBS_PRIVATE "Libs.private: -ltomcrypt -ltommath -liphlpapi -ladvapi32")
+elseif(WIN32)
 	set(QEL_PC_LIBS_PRIVATE "Libs.private: -liphlpapi -ladvapi32")
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/qelcore.pc.in
@@ -171,6 +220,12 @@ install(FILES
 		${PROJECT_SOURCE_DIR}/examples/sign_license.c
 		${PROJECT_SOURCE_DIR}/examples/Makefile
 	DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
+if(WIN32)
+	# The kit's way to build them (the Makefile wants Debian's pkg-config
+	# files of libtomcrypt and libtommath).
+	install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
+		DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
+endif()
 
 # --- What Debian wants of every package ------------------------------------
 #
@@ -233,15 +288,23 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 
 if(WIN32)
-	# The zip is for running the programs: no library or headers.
-	set(CPACK_COMPONENTS_ALL qelhostid qelkeypair)
-	set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+	# Two zips, one per group: the customer's, with qelhostid.exe and
+	# README.txt, and the vendor's kit, with both programs, the libraries,
+	# the headers, the CMake package, the docs and the examples.
+	set(CPACK_COMPONENTS_ALL customer qelhostid qelkeypair development)
+	set(CPACK_COMPONENT_CUSTOMER_GROUP customer)
+	foreach(component IN ITEMS QELHOSTID QELKEYPAIR DEVELOPMENT)
+		set(CPACK_COMPONENT_${component}_GROUP kit)
+	endforeach()
+	set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)
 	set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "host identifiers and DSA signing keys for node-locked licences")
 	set(CPACK_GENERATOR ZIP)
 	set(CPACK_PACKAGE_FILE_NAME "qelcore-${PROJECT_VERSION}-win64")
-	set(CPACK_ARCHIVE_FILE_NAME "${CPACK_PACKAGE_FILE_NAME}")
-	# Unpacked, the zip makes one folder of that name.
-	set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+	set(CPACK_ARCHIVE_CUSTOMER_FILE_NAME "qelhostid-${PROJECT_VERSION}-win64")
+	set(CPACK_ARCHIVE_KIT_FILE_NAME "qelcore-kit-${PROJECT_VERSION}-win64")
+	# No folder inside: Windows' "Extract All" makes one of the zip's name.
+	# (CPack would name it after CPACK_PACKAGE_FILE_NAME in both zips.)
+	set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
 	set(CPACK_COMPONENTS_ALL qelhostid qelkeypair development)
 	set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)

@@ -4,7 +4,10 @@
 #   cmake --preset windows     (or -DCMAKE_TOOLCHAIN_FILE=<this file>)
 #
 # libtomcrypt and libtommath for this target come from
-# scripts/build-windows-deps.sh, found through QEL_DEPS_PREFIX.
+# scripts/build-windows-deps.sh, found through QEL_DEPS_PREFIX. A project
+# built against the Windows kit (qelcore-kit-*.zip) uses this file too:
+#
+#   cmake -DCMAKE_TOOLCHAIN_FILE=<this file> -DCMAKE_PREFIX_PATH=<kit> ...
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
@@ -26,6 +29,10 @@ set(CMAKE_FIND_ROOT_PATH /usr/${QEL_MINGW_HOST})
 if(QEL_DEPS_PREFIX)
 	list(APPEND CMAKE_FIND_ROOT_PATH ${QEL_DEPS_PREFIX})
 endif()
+# A prefix given with -DCMAKE_PREFIX_PATH holds Windows files too (the vendor
+# kit unpacked, for a project that builds against it): searched as a root,
+# where a package is found as well.
+list(APPEND CMAKE_FIND_ROOT_PATH ${CMAKE_PREFIX_PATH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

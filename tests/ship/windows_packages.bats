@@ -1,0 +1,238 @@
+#!/usr/bin/env bats
+# The zips of the Windows build. cpack makes two: the customer's, with
+# qelhostid.exe and a README.txt in CR LF, and the vendor kit, with both
+# programs, libqelcore.a and the libtomcrypt and libtommath archives the
+# programs were linked with, the headers, a CMake package and the docs
+# and examples. The programs run under Wine from where they were unpacked.
+# The kit, unpacked into a scratch folder, is what the examples (a C-only
+# project) build against, with the mingw-w64 toolchain file and
+# -DCMAKE_PREFIX_PATH; sign_license and check_license then run under Wine
+# with keys from the kit's qelkeypair.exe.
+#
+# Environment: QEL_BUILD (the build directory), CPACK, QEL_WINE (the Wine
+# loader), QEL_TOOLCHAIN (the toolchain file), QEL_DEPS_PREFIX (the Windows
+# builds of libtomcrypt and libtommath), QEL_VERSION; WINEPREFIX and
+# WINEDEBUG.
+
+bats_require_minimum_version 1.5.0
+
+# The machine's hardware addresses, as Wine reports them: the links of the
+# host that have an Ethernet address.
+host_addresses() {
+	ip -o link show | sed -n 's/.* link\/ether \([0-9a-f:]\{17\}\) .*/\1/p' | sort -u
+}
+
+# licence FILE MEMBERS: a licence of one customer with the JSON members
+# MEMBERS (lines without the braces).
+licence() {
+	printf '{\n"customer": "Example Ltd",\n%s\n}\n' "$2" >"$1"
+}
+
+# wine EXE ARGS...: runs a Windows program, its CR LF line ends made LF;
+# what it wrote, as it wrote it, is left in wine.out.
+wine() {
+	local status=0
+	"$QEL_WINE" "$@" >wine.out || status=$?
+	tr -d '\r' <wine.out
+	return $status
+}
+
+setup_file() {
+	local top=$BATS_FILE_TMPDIR
+	cd "$top" || return 1
+	"${CPACK:-cpack}" --config "$QEL_BUILD/CPackConfig.cmake" -B zips >cpack.log 2>&1 ||
+		{ cat cpack.log; return 1; }
+	customer_zip=$top/zips/qelhostid-$QEL_VERSION-win64.zip
+	kit_zip=$top/zips/qelcore-kit-$QEL_VERSION-win64.zip
+	export customer_zip kit_zip
+	mkdir customer kit keys
+	(cd customer && unzip -q "$customer_zip") || return 1
+	(cd kit && unzip -q "$kit_zip") || return 1
+
+	# The examples against the kit, with keys from the kit's qelkeypair.exe.
+	(cd keys && "$QEL_WINE" "$top/kit/bin/qelkeypair.exe" >qelkeypair.out 2>&1)
+	echo $? >keys/status
+	cmake -S "$top/kit/doc/examples" -B examples \
+		-DCMAKE_TOOLCHAIN_FILE="$QEL_TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+		-DCMAKE_PREFIX_PATH="$top/kit" -DKEYS="$top/keys" \
+		-DCMAKE_FIND_PACKAGE_NO_PACKAGE_REGISTRY=ON >examples.log 2>&1 &&
+		cmake --build examples >>examples.log 2>&1 || { cat examples.log; return 1; }
+
+	# Licences, signed: for this machine, for another one, and changed.
+	mkdir lic && cd lic || return 1
+	mapfile -t mine < <(host_addresses)
+	[ "${#mine[@]}" -gt 0 ] || return 1
+	other=00:00:5e:00:53:01 # documentation range
+	licence licence "\"hostid\": \"${mine[0]}\","
+	licence licence_foreign "\"hostid\": [\"$other\"],"
+	for l in licence licence_foreign; do
+		wine "$top/examples/sign_license.exe" "$l" >"sig${l#licence}" || return 1
+	done
+	sed 's/Example/Exbmple/' licence >licence_changed
+	cmp -s licence licence_changed && return 1
+	hex=$(cat sig)
+	d=${hex:10:1}
+	printf '%s%x%s\n' "${hex:0:10}" $(((16#$d + 1) % 16)) "${hex:11}" >sig_changed
+}
+
+setup() {
+	bats_load_library bats-support
+	bats_load_library bats-assert
+	bats_load_library bats-file
+	top=$BATS_FILE_TMPDIR
+	cd "$BATS_TEST_TMPDIR" || exit 1
+}
+
+# files DIR: the files below DIR, one a line, sorted.
+files() {
+	(cd "$1" && find . -type f -printf '%P\n' | LC_ALL=C sort)
+}
+
+@test "cpack makes two zips, the customer's and the vendor kit, also with -G ZIP" {
+	run bash -c 'cd "$1" && ls *.zip' _ "$top/zips"
+	assert_output - <<-OUT
+		qelcore-kit-$QEL_VERSION-win64.zip
+		qelhostid-$QEL_VERSION-win64.zip
+		OUT
+	run "${CPACK:-cpack}" -G ZIP --config "$QEL_BUILD/CPackConfig.cmake" -B again
+	assert_success
+	run bash -c 'cd again && ls *.zip'
+	assert_output "$(cd "$top/zips" && ls ./*.zip | sed 's|^\./||')"
+}
+
+@test "the customer zip: qelhostid.exe and README.txt, nothing else" {
+	run files "$top/customer"
+	assert_output - <<-'OUT'
+		README.txt
+		qelhostid.exe
+		OUT
+}
+
+@test "the customer's README.txt: CR LF line ends, what to run and what to send" {
+	readme=$top/customer/README.txt
+	lines=$(wc -l <"$readme")
+	assert [ "$lines" -gt 5 ]
+	# Every line ends in CR LF, the last one too, and there is no other CR.
+	run grep -c $'\r$' "$readme"
+	assert_output "$lines"
+	run bash -c 'tr -cd "\r" <"$1" | wc -c' _ "$readme"
+	assert_output "$lines"
+	run bash -c 'tail -c 2 "$1" | od -An -tx1' _ "$readme"
+	assert_output " 0d 0a"
+	run tr -d '\r' <"$readme"
+	assert_line --index 0 "qelhostid $QEL_VERSION for Windows"
+	assert_output --partial 'qelhostid.exe'
+	assert_output --partial 'Send qelhostid.txt'
+	refute_output --partial qelkeypair
+}
+
+@test "the kit: programs, libraries, headers, CMake package, docs and examples" {
+	expected=$(
+		printf '%s\n' bin/qelhostid.exe bin/qelkeypair.exe \
+			doc/README.md doc/VENDOR.md \
+			doc/examples/CMakeLists.txt doc/examples/Makefile \
+			doc/examples/check_license.c doc/examples/sign_license.c \
+			include/qel/qelcore.h \
+			lib/cmake/qelcore/qelcore-config-version.cmake \
+			lib/cmake/qelcore/qelcore-config.cmake \
+			lib/cmake/qelcore/qelcore-targets-CONFIG.cmake \
+			lib/cmake/qelcore/qelcore-targets.cmake \
+			lib/libqelcore.a lib/libtomcrypt.a lib/libtommath.a \
+			lib/pkgconfig/qelcore.pc
+		(cd "$QEL_DEPS_PREFIX" && ls include/tomcrypt*.h include/tommath*.h)
+	)
+	run bash -c 'cd "$1" && find . -type f -printf "%P\n" |
+		sed "s/targets-[a-z]*\.cmake$/targets-CONFIG.cmake/" | LC_ALL=C sort' _ "$top/kit"
+	assert_output "$(LC_ALL=C sort <<<"$expected")"
+	# The very archives and headers the programs were built with.
+	for f in lib/libtomcrypt.a lib/libtommath.a $(cd "$QEL_DEPS_PREFIX" && ls include/*.h); do
+		run cmp "$QEL_DEPS_PREFIX/$f" "$top/kit/$f"
+		assert_success
+	done
+	cmp "$QEL_BUILD/libqelcore.a" "$top/kit/lib/libqelcore.a"
+}
+
+@test "the kit's package files name no path of the build machine" {
+	run grep -rlF -e "$QEL_BUILD" -e "$QEL_DEPS_PREFIX" -e "$(dirname "$QEL_TOOLCHAIN")" \
+		"$top/kit/lib/cmake" "$top/kit/lib/pkgconfig" "$top/kit/doc"
+	assert_output ""
+	run grep '^qelcore_DIR:' "$top/examples/CMakeCache.txt"
+	assert_output "qelcore_DIR:PATH=$top/kit/lib/cmake/qelcore"
+}
+
+@test "the programs import only Windows' own DLLs" {
+	command -v x86_64-w64-mingw32-objdump >/dev/null || skip "no x86_64-w64-mingw32-objdump"
+	for exe in customer/qelhostid.exe kit/bin/qelhostid.exe kit/bin/qelkeypair.exe \
+		examples/check_license.exe examples/sign_license.exe; do
+		run bash -c 'x86_64-w64-mingw32-objdump -p "$1" | sed -n "s/^\s*DLL Name: //p" |
+			tr A-Z a-z | grep -vxE "kernel32\.dll|msvcrt\.dll|advapi32\.dll|iphlpapi\.dll|ws2_32\.dll|user32\.dll|api-ms-win-.*\.dll"' \
+			_ "$top/$exe"
+		assert_equal "$exe: $output" "$exe: "
+	done
+}
+
+@test "qelhostid.exe from the customer zip runs under Wine and writes its report" {
+	run wine "$top/customer/qelhostid.exe"
+	assert_success
+	mapfile -t want < <(host_addresses)
+	if [ "${#want[@]}" -eq 1 ]; then
+		assert_output - <<-OUT
+			"hostid": "${want[0]}",
+			"os": "Windows"
+			OUT
+	else
+		assert_output - <<-OUT
+			"hostid": [
+			$(printf '  "%s",\n' "${want[@]}" | sed '$s/,$//')
+			],
+			"os": "Windows"
+			OUT
+	fi
+	assert_file_exists qelhostid.txt
+	run cmp qelhostid.txt wine.out
+	assert_success
+}
+
+@test "qelkeypair.exe from the kit made the keys the examples carry" {
+	assert_equal "$(cat "$top/keys/status")" 0
+	run tr -d '\r' <"$top/keys/qelkeypair.out"
+	assert_line --index 0 "generating keys..."
+	assert_line --index 5 --regexp '^[0-9a-f]{64}$'
+	assert_file_exists "$top/keys/qel_privkey.c"
+	assert_file_exists "$top/keys/qel_pubkey.c"
+}
+
+@test "the examples, built against the kit, sign and check under Wine" {
+	cd "$top/lic" || exit 1
+	# licence | signature | exit | output
+	while IFS="|" read -r lic sig want_status out; do
+		run wine "$top/examples/check_license.exe" "$lic" "$sig"
+		assert_equal "$lic $sig: $status" "$lic $sig: $want_status"
+		assert_equal "$lic $sig: $output" "$lic $sig: $(printf "$out")"
+	done <<-'TABLE'
+		licence|sig|0|signature good\nhostid good
+		licence_changed|sig|1|signature bad
+		licence|sig_changed|1|signature bad
+		licence_foreign|sig_foreign|1|signature good\nhostid bad
+		licence_foreign|sig|1|signature bad
+	TABLE
+}
+
+@test "a C program links the kit through pkg-config --static alone" {
+	export PKG_CONFIG_LIBDIR=$top/kit/lib/pkgconfig PKG_CONFIG_PATH=
+	run pkg-config --static --libs-only-l qelcore
+	assert_equal "$(xargs <<<"$output")" "-lqelcore -ltomcrypt -ltommath -liphlpapi -ladvapi32"
+	# (Not -Wpedantic: with -I, libtomcrypt's headers would get it too.)
+	# shellcheck disable=SC2046
+	run x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Werror -static \
+		$(pkg-config --cflags qelcore) -o check.exe \
+		"$top/kit/doc/examples/check_license.c" "$top/keys/qel_pubkey.c" \
+		$(pkg-config --static --libs qelcore)
+	assert_success
+	run wine "$BATS_TEST_TMPDIR/check.exe" "$top/lic/licence" "$top/lic/sig"
+	assert_success
+	assert_output - <<-'OUT'
+		signature good
+		hostid good
+		OUT
+}
