@@ -76,6 +76,7 @@ run_on_known_links() {
 		assert_golden "$err" qelhostid/usage.stderr
 		assert_text "$out" ""
 		assert_bytes qelhostid.txt $'precious\n'
+		assert_equal "$(ls -A)" qelhostid.txt
 	done
 }
 
