@@ -115,7 +115,7 @@ TEST(KeySource, EveryByteValueIsUnsignedRightAlignedInFourColumns)
 TEST(KeySource, FileLengthDependsOnlyOnTheCount)
 {
 	/* Counts around the line breaks and about the sizes of real keys (a
-	 * public key has some 822 bytes, a private one some 856): the file's
+	 * public key has some 822 bytes, a private one some 855): the file's
 	 * length in characters and in lines, the same for bytes of one digit,
 	 * of three, and mixed. */
 	struct Case {
