@@ -1,12 +1,14 @@
 #!/usr/bin/env bats
 # qelkeypair end to end: the run, its refusals and its usage text, key files
 # that the system C compiler builds into a program that signs and verifies,
-# and the faults a POSIX system can set up (symlinks, umask, file size
-# limit, closed standard output). Expected texts: tests/cli/qelkeypair/.
+# the faults a POSIX system can set up (symlinks, umask, file size limit),
+# and a standard output that is full or closed. Expected texts:
+# tests/cli/qelkeypair/.
 #
 # Making a key takes a second, and a minute under valgrind: the cases that
 # only read a run's outputs share the two runs of setup_file, in empty
-# directories under umask 022 (pair) and 000 (pair_umask_000).
+# directories under umask 022 (pair) and 000 (pair_umask_000). Cases that
+# make a key of their own are tagged own-key.
 
 load common
 
@@ -177,7 +179,7 @@ use_run() {
 
 # --- Faults of a POSIX system ---------------------------------------------------
 
-# bats test_tags=linux
+# bats test_tags=linux,own-key
 @test "a dangling symlink at a key name is never written through" {
 	require_posix "a symlink"
 	local want
@@ -192,7 +194,7 @@ use_run() {
 	assert_equal "$(readlink qel_privkey.c)" target.c
 }
 
-# bats test_tags=linux,rlimit
+# bats test_tags=linux,rlimit,own-key
 @test "a file size limit of one block stops the private key file" {
 	require_posix "RLIMIT_FSIZE"
 	require_bare
@@ -206,12 +208,26 @@ use_run() {
 	assert_file_not_exists qel_pubkey.c
 }
 
-# bats test_tags=bare
-@test "started with standard output closed, the key files get key source only" {
+# --- Standard output lost -------------------------------------------------------
+
+# bats test_tags=own-key
+@test "standard output full: both key files complete, then the failure" {
+	run_with "" ">/dev/full"
+	assert_status 3
+	assert_golden "$err" qelkeypair/stdout-full.stderr
+	assert_equal "$(key_file_form qel_privkey.c private_key)" ok
+	assert_equal "$(key_file_form qel_pubkey.c public_key)" ok
+}
+
+# Started with standard output closed, the program must not let the next
+# file it opens take descriptor 1: nothing but key source may land in the
+# key files.
+# bats test_tags=own-key
+@test "standard output closed: the key files get key source only, then the failure" {
 	require_bare
 	run_with "" ">&-"
-	assert_status 0
-	assert_text "$err" ""
+	assert_status 3
+	assert_golden "$err" qelkeypair/stdout-closed.stderr
 	assert_equal "$(key_file_form qel_privkey.c private_key)" ok
 	assert_equal "$(key_file_form qel_pubkey.c public_key)" ok
 }
