@@ -5,7 +5,7 @@
 # build, whose instrumentation brings its own checks.
 #
 # Sets QEL_HARDENED when the flags are in force with optimisation, so that
-# tests/hardening_test.sh can check the programs.
+# tests/hardening.bats can check the programs.
 
 set(QEL_HARDENED OFF)
 if(WIN32 OR QEL_SANITIZE OR NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "core/error.h"
-#include "fakes/fakes.h"
 
 namespace {
 
@@ -60,20 +59,6 @@ TEST(StrFormat, CapacityDecidesWhatIsWrittenNotTheResult)
 		for (std::size_t i = c.capacity; i < sizeof dst; i++)
 			ASSERT_EQ(dst[i], '#') << "byte " << i;
 	}
-}
-
-TEST(MemCalloc, ZeroFillsAndRefusesAnOverflowingProduct)
-{
-	fake_mem_reset();
-	unsigned char *p = static_cast<unsigned char *>(mem_calloc(100, 3));
-	ASSERT_NE(p, nullptr);
-	for (int i = 0; i < 300; i++)
-		ASSERT_EQ(p[i], 0);
-	mem_free(p);
-	mem_free(nullptr);
-	EXPECT_EQ(mem_calloc(SIZE_MAX / 2, 3), nullptr);
-	EXPECT_EQ(mem_calloc(SIZE_MAX, SIZE_MAX), nullptr);
-	EXPECT_EQ(fake_mem.live, 0);
 }
 
 TEST(MemWipe, ClearsEveryByte)

@@ -64,9 +64,9 @@ endif()
 # The programs carry Debian's hardening (cmake/QelHardening.cmake).
 if(QEL_HARDENED)
 	add_test(NAME hardening
-		COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/hardening_test.sh
-			$<TARGET_FILE:qelhostid> $<TARGET_FILE:qelkeypair>)
-	set_tests_properties(hardening PROPERTIES LABELS hardening)
+		COMMAND ${QEL_BATS} --tap ${CMAKE_CURRENT_SOURCE_DIR}/hardening.bats)
+	set_tests_properties(hardening PROPERTIES LABELS hardening
+		ENVIRONMENT "QEL_PROGRAMS=$<TARGET_FILE:qelhostid> $<TARGET_FILE:qelkeypair>")
 endif()
 
 # Static analysis of the product code, in the build that exports its

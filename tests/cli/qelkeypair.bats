@@ -1,0 +1,233 @@
+#!/usr/bin/env bats
+# qelkeypair end to end: the run, its refusals and its usage text, key files
+# that the system C compiler builds into a program that signs and verifies,
+# the faults a POSIX system can set up (symlinks, umask, file size limit),
+# and a standard output that is full or closed. Expected texts:
+# tests/cli/qelkeypair/.
+#
+# Making a key takes a second, and a minute under valgrind: the cases that
+# only read a run's outputs share the two runs of setup_file, in empty
+# directories under umask 022 (pair) and 000 (pair_umask_000). Cases that
+# make a key of their own are tagged own-key.
+
+load common
+
+setup_file() {
+	local mask
+	for mask in 022 000; do
+		prepare qelkeypair "$BATS_FILE_TMPDIR/umask_$mask"
+		run_with "umask $mask" ""
+		echo "$status" >"$BATS_FILE_TMPDIR/umask_$mask/status"
+	done
+}
+
+setup() {
+	prepare qelkeypair
+	umask 022
+	pair=$BATS_FILE_TMPDIR/umask_022
+	pair_umask_000=$BATS_FILE_TMPDIR/umask_000
+}
+
+# progress VAR N: sets VAR to the first N lines of a run's standard output.
+progress() {
+	local text
+	golden text qelkeypair/progress.stdout
+	printf -v "$1" '%s\n' "$(head -n "$2" <<<"$text")"
+}
+
+# key_file_form FILE NAME: "ok", or what breaks the layout of a key source
+# file for qel_get_NAME, its lines ended the platform's way.
+key_file_form() {
+	local text lf again i n last
+	local -a l
+	text=$(cat "$1" && echo x)
+	text=${text%x}
+	lf=${text//$'\r\n'/$'\n'}
+	platform_text again "$lf"
+	[ "$again" == "$text" ] || { echo "line ends not $QEL_EOL"; return; }
+	[ "${lf: -1}" == $'\n' ] || { echo "no line end at the end"; return; }
+	mapfile -t l <<<"${lf%$'\n'}"
+	n=${#l[@]}
+	[ "$n" -ge 7 ] || { echo "only $n lines"; return; }
+	[ "${l[0]}" == "const unsigned char* qel_get_$2(int *keylen)" ] || { echo "line 1: ${l[0]}"; return; }
+	[ "${l[1]}" == "{" ] || { echo "line 2: ${l[1]}"; return; }
+	[ "${l[2]}" == "  static unsigned char qel_keyarray[] = {" ] || { echo "line 3: ${l[2]}"; return; }
+	last=$((n - 4))
+	for ((i = 3; i < last; i++)); do
+		[[ ${l[i]} =~ ^\ \ \ (\ [\ 0-9]{3},){15}$ ]] || { echo "line $((i + 1)): ${l[i]}"; return; }
+	done
+	[[ ${l[last]} =~ ^\ \ \ (\ [\ 0-9]{3},){0,14}\ [\ 0-9]{3}\ \}\;$ ]] ||
+		{ echo "line $((last + 1)): ${l[last]}"; return; }
+	[ "${l[n - 3]}${l[n - 2]}${l[n - 1]}" == "  *keylen = sizeof (qel_keyarray);  return qel_keyarray;}" ] ||
+		{ echo "last lines"; return; }
+	echo ok
+}
+
+# assert_keys_made DIR: the run whose files are in DIR succeeded: nothing on
+# standard error, the six lines with the SHA-256 of the public key bytes
+# listed in qel_pubkey.c last, and two well-formed key files.
+assert_keys_made() {
+	local want hash
+	hash=$(listed_bytes "$1/qel_pubkey.c" | sha256sum | cut -d' ' -f1)
+	progress want 5
+	assert_text "$err" ""
+	assert_text "$out" "$want$hash"$'\n'
+	assert_equal "$(key_file_form "$1/qel_privkey.c" private_key)" ok
+	assert_equal "$(key_file_form "$1/qel_pubkey.c" public_key)" ok
+}
+
+# use_run DIR: takes the outputs of a run of setup_file.
+use_run() {
+	status=$(cat "$1/status")
+	out=$1/stdout
+	err=$1/stderr
+}
+
+# --- Key generation ---------------------------------------------------------
+
+@test "a run in an empty directory prints six lines and writes two key files" {
+	local dir
+	for dir in "$pair" "$pair_umask_000"; do
+		echo "run in $dir"
+		use_run "$dir"
+		assert_status 0
+		assert_keys_made "$dir/scratch"
+		assert_equal "$(ls -A "$dir/scratch" | tr '\n' ' ')" "qel_privkey.c qel_pubkey.c "
+	done
+}
+
+@test "two runs make two different keys" {
+	assert_not_equal "$(tail -n 1 "$pair/stdout")" "$(tail -n 1 "$pair_umask_000/stdout")"
+	assert_not_equal "$(listed_bytes "$pair/scratch/qel_privkey.c" | od -An -tx1)" \
+		"$(listed_bytes "$pair_umask_000/scratch/qel_privkey.c" | od -An -tx1)"
+}
+
+@test "the key files compile with the system C compiler; the keys sign and verify" {
+	local priv_len pub_len
+	cp "$pair/scratch"/qel_p*.c .
+	# shellcheck disable=SC2046
+	run cc -std=c99 -Wall -Wextra -Werror -pedantic -DLTM_DESC -o check \
+		"$BATS_TEST_DIRNAME/../keyfiles/keyfiles_check.c" qel_privkey.c qel_pubkey.c \
+		$(pkg-config --cflags --libs libtomcrypt libtommath)
+	assert_success
+	assert_output ""
+	priv_len=$(listed_bytes qel_privkey.c | wc -c)
+	pub_len=$(listed_bytes qel_pubkey.c | wc -c)
+	run ./check
+	assert_success
+	assert_output "private $priv_len public $pub_len"
+}
+
+# bats test_tags=linux,modes
+@test "the private key file is for its owner only, under any umask" {
+	require_posix "a file mode"
+	assert_file_permission 600 "$pair/scratch/qel_privkey.c"
+	assert_file_permission 644 "$pair/scratch/qel_pubkey.c"
+	assert_file_permission 600 "$pair_umask_000/scratch/qel_privkey.c"
+	assert_file_permission 666 "$pair_umask_000/scratch/qel_pubkey.c"
+}
+
+# --- Refusals -----------------------------------------------------------------
+
+@test "a second run in the same directory is refused before any key is made" {
+	cp -p "$pair/scratch"/qel_p*.c .
+	run_prog
+	assert_status 3
+	assert_golden "$err" qelkeypair/privkey-exists.stderr
+	assert_text "$out" ""
+	assert_files_equal qel_privkey.c "$pair/scratch/qel_privkey.c"
+	assert_files_equal qel_pubkey.c "$pair/scratch/qel_pubkey.c"
+}
+
+@test "any key file already there, even an empty one, is refused and kept" {
+	local -a cases=(
+		"qel_privkey.c::qelkeypair/privkey-exists.stderr"
+		"qel_pubkey.c:old key:qelkeypair/pubkey-exists.stderr"
+	)
+	local c file content stderr
+	for c in "${cases[@]}"; do
+		IFS=: read -r file content stderr <<<"$c"
+		echo "$file holding '$content'"
+		rm -f qel_p*.c
+		printf %s "$content" >"$file"
+		run_prog
+		assert_status 3
+		assert_golden "$err" "$stderr"
+		assert_text "$out" ""
+		assert_bytes "$file" "$content"
+		assert_equal "$(ls -A)" "$file"
+	done
+}
+
+@test "any argument, even an empty one, gives the usage text and makes nothing" {
+	local -a cases=("x" "" "-h --help")
+	local args
+	for args in "${cases[@]}"; do
+		echo "arguments: '$args'"
+		if [ -z "$args" ]; then
+			run_prog ""
+		else
+			# shellcheck disable=SC2086
+			run_prog $args
+		fi
+		assert_status 1
+		assert_golden "$err" qelkeypair/usage.stderr
+		assert_text "$out" ""
+		assert_equal "$(ls -A)" ""
+	done
+}
+
+# --- Faults of a POSIX system ---------------------------------------------------
+
+# bats test_tags=linux,own-key
+@test "a dangling symlink at a key name is never written through" {
+	require_posix "a symlink"
+	local want
+	ln -s target.c qel_privkey.c
+	run_prog
+	assert_status 3
+	assert_golden "$err" qelkeypair/privkey-exists.stderr
+	progress want 2
+	assert_text "$out" "$want"
+	assert_file_not_exists target.c
+	assert_file_not_exists qel_pubkey.c
+	assert_equal "$(readlink qel_privkey.c)" target.c
+}
+
+# bats test_tags=linux,rlimit,own-key
+@test "a file size limit of one block stops the private key file" {
+	require_posix "RLIMIT_FSIZE"
+	require_bare
+	local want
+	run_with "trap '' XFSZ; ulimit -f 1" ""
+	assert_status 3
+	assert_golden "$err" qelkeypair/size-limit.stderr
+	progress want 2
+	assert_text "$out" "$want"
+	assert_file_size_equals qel_privkey.c 1024
+	assert_file_not_exists qel_pubkey.c
+}
+
+# --- Standard output lost -------------------------------------------------------
+
+# bats test_tags=own-key
+@test "standard output full: both key files complete, then the failure" {
+	run_with "" ">/dev/full"
+	assert_status 3
+	assert_golden "$err" qelkeypair/stdout-full.stderr
+	assert_equal "$(key_file_form qel_privkey.c private_key)" ok
+	assert_equal "$(key_file_form qel_pubkey.c public_key)" ok
+}
+
+# Started with standard output closed, the program must not let the next
+# file it opens take descriptor 1: nothing but key source may land in the
+# key files.
+# bats test_tags=own-key
+@test "standard output closed: the key files get key source only, then the failure" {
+	require_bare
+	run_with "" ">&-"
+	assert_status 3
+	assert_golden "$err" qelkeypair/stdout-closed.stderr
+	assert_equal "$(key_file_form qel_privkey.c private_key)" ok
+	assert_equal "$(key_file_form qel_pubkey.c public_key)" ok
+}
