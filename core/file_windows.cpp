@@ -1,9 +1,11 @@
 #include "core/file.h"
 #include "core/file_windows.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include <fcntl.h>
 #include <io.h>
@@ -42,9 +44,10 @@ constexpr Win32Errno WIN32_ERRNO[] = {
 int
 errno_of(DWORD error)
 {
-	for (const Win32Errno &e : WIN32_ERRNO)
-		if (e.error == error)
-			return e.err;
+	const Win32Errno *e = std::find_if(std::begin(WIN32_ERRNO), std::end(WIN32_ERRNO),
+	                                   [error](const Win32Errno &m) { return m.error == error; });
+	if (e != std::end(WIN32_ERRNO))
+		return e->err;
 	/* ERROR_WRITE_PROTECT up to ERROR_SHARING_BUFFER_EXCEEDED: the
 	 * medium's and the sharing faults, all "access" to the runtime. */
 	if (error >= ERROR_WRITE_PROTECT && error <= ERROR_SHARING_BUFFER_EXCEEDED)
