@@ -165,3 +165,102 @@ ip link set v1 address 02:00:00:00:00:01"
 	assert_text "$out" "$report"
 	assert_text qelhostid.txt "$report"
 }
+
+# --- Interruption and churn -------------------------------------------------
+
+# report_of_links VAR FILE: sets VAR to the report of the links listed in
+# FILE (ip -o link show): a six-byte hardware address; loopback and tunnels
+# aside.
+report_of_links() {
+	local ids n
+	ids=$(sed -n 's/.* link\/ether \([0-9a-f:]\{17\}\) .*/\1/p' "$2" | sort -u)
+	n=$(grep -c . <<<"$ids" || true)
+	if [ "$n" -eq 1 ]; then
+		printf -v "$1" '"hostid": "%s",\n"os": "%s"\n' "$ids" "$QEL_OS"
+	else
+		printf -v "$1" '"hostid": [\n%s\n],\n"os": "%s"\n' \
+			"$(sed 's/.*/  "&",/; $ s/,$//' <<<"$ids")" "$QEL_OS"
+	fi
+}
+
+# taps FIRST COUNT: the shell commands that add COUNT tap links, tFIRST on,
+# at once (ip -batch), each with a random hardware address of its own.
+taps() {
+	echo "seq $1 $(($1 + $2 - 1)) | sed 's/.*/tuntap add mode tap name t&/' | ip -batch -"
+}
+
+# bats test_tags=netns,root,rlimit
+@test "a run stopped part way leaves a prefix of the new report, nothing of the old" {
+	require_netns
+	require_bare
+	local report old
+	golden report qelhostid/links.stdout
+	# A longer report from before, of addresses that exist nowhere now.
+	old=$(for i in $(seq 10 99); do printf '  "0e:00:00:00:00:%s",\n' "$i"; done)
+	printf '"hostid": [\n%s\n],\n"os": "%s"\n' "${old%,}" "$QEL_OS" >qelhostid.txt
+	# SIGXFSZ at its default ends the run at its first write past 40 bytes
+	# of a file; standard output is a pipe, which the limit leaves alone.
+	QEL_RUN="prlimit --fsize=40" run_in_netns "$links
+set -o pipefail" "| cat"
+	assert_status 153
+	assert_text "$out" "$report"
+	platform_text report "$report"
+	assert_bytes qelhostid.txt "${report:0:40}"
+}
+
+# bats test_tags=netns,root
+@test "more links than the first buffer holds: every one, exactly" {
+	require_netns
+	local report
+	run_in_netns "$(taps 0 720)
+ip -o link show >'$BATS_TEST_TMPDIR/links'"
+	assert_status 0
+	report_of_links report "$BATS_TEST_TMPDIR/links"
+	assert_text "$out" "$report"
+	assert_equal "$(grep -c '"..:..:..:..:..:.."' "$out")" 720
+	assert_files_equal qelhostid.txt "$out"
+}
+
+# bats test_tags=netns,root,slow
+@test "links added all the while: runs list every link there throughout, or say the list kept changing" {
+	require_netns
+	require_bare
+	local fails want f
+	# 720 taps to begin with; another process adds 50 more at a time while
+	# 30 runs read the list. A run that succeeds must name each of the
+	# first 720; one that fails must say why in words of its own.
+	cat >churn.sh <<-'SCRIPT'
+	set -e
+	prog=$1
+	taps() { seq "$1" "$(($1 + $2 - 1))" | sed 's/.*/tuntap add mode tap name t&/' | ip -batch -; }
+	taps 0 720
+	ip -o link show | sed -n 's/.* link\/ether \([0-9a-f:]\{17\}\) .*/\1/p' | sort >before
+	touch churning
+	(n=1000; while [ -e churning ]; do taps "$n" 50; n=$((n + 50)); done) &
+	fails=0
+	for run in $(seq 1 30); do
+		if "$prog" >"out.$run" 2>"err.$run"; then
+			grep -o '[0-9a-f:]\{17\}' "out.$run" | comm -23 before - >"missing.$run"
+		else
+			fails=$((fails + 1))
+		fi
+	done
+	rm churning
+	wait
+	echo "$fails" >fails
+	SCRIPT
+	unshare -n bash churn.sh "$prog" >"$out" 2>"$err"
+	assert_text "$err" ""
+	fails=$(cat fails)
+	echo "failed runs: $fails of 30"
+	[ "$fails" -le 1 ]
+	for f in missing.*; do
+		[ -e "$f" ] || continue
+		assert_bytes "$f" ""
+	done
+	golden want qelhostid/list-kept-changing.stderr
+	for f in err.*; do
+		[ -s "$f" ] || continue
+		assert_bytes "$f" "$want"
+	done
+}

@@ -76,6 +76,24 @@ assert_keys_made() {
 	assert_equal "$(key_file_form "$1/qel_pubkey.c" public_key)" ok
 }
 
+# assert_keys_sign_and_verify DIR: the key files in DIR compile with the
+# system C compiler into a program whose private key signs and whose public
+# key verifies, each of the length listed.
+assert_keys_sign_and_verify() {
+	local priv_len pub_len
+	# shellcheck disable=SC2046
+	run cc -std=c99 -Wall -Wextra -Werror -pedantic -DLTM_DESC -o "$BATS_TEST_TMPDIR/check" \
+		"$BATS_TEST_DIRNAME/../keyfiles/keyfiles_check.c" "$1/qel_privkey.c" "$1/qel_pubkey.c" \
+		$(pkg-config --cflags --libs libtomcrypt libtommath)
+	assert_success
+	assert_output ""
+	priv_len=$(listed_bytes "$1/qel_privkey.c" | wc -c)
+	pub_len=$(listed_bytes "$1/qel_pubkey.c" | wc -c)
+	run "$BATS_TEST_TMPDIR/check"
+	assert_success
+	assert_output "private $priv_len public $pub_len"
+}
+
 # use_run DIR: takes the outputs of a run of setup_file.
 use_run() {
 	status=$(cat "$1/status")
@@ -103,19 +121,7 @@ use_run() {
 }
 
 @test "the key files compile with the system C compiler; the keys sign and verify" {
-	local priv_len pub_len
-	cp "$pair/scratch"/qel_p*.c .
-	# shellcheck disable=SC2046
-	run cc -std=c99 -Wall -Wextra -Werror -pedantic -DLTM_DESC -o check \
-		"$BATS_TEST_DIRNAME/../keyfiles/keyfiles_check.c" qel_privkey.c qel_pubkey.c \
-		$(pkg-config --cflags --libs libtomcrypt libtommath)
-	assert_success
-	assert_output ""
-	priv_len=$(listed_bytes qel_privkey.c | wc -c)
-	pub_len=$(listed_bytes qel_pubkey.c | wc -c)
-	run ./check
-	assert_success
-	assert_output "private $priv_len public $pub_len"
+	assert_keys_sign_and_verify "$pair/scratch"
 }
 
 # bats test_tags=linux,modes
@@ -217,6 +223,7 @@ use_run() {
 	assert_golden "$err" qelkeypair/stdout-full.stderr
 	assert_equal "$(key_file_form qel_privkey.c private_key)" ok
 	assert_equal "$(key_file_form qel_pubkey.c public_key)" ok
+	assert_keys_sign_and_verify .
 }
 
 # Started with standard output closed, the program must not let the next
@@ -230,4 +237,54 @@ use_run() {
 	assert_golden "$err" qelkeypair/stdout-closed.stderr
 	assert_equal "$(key_file_form qel_privkey.c private_key)" ok
 	assert_equal "$(key_file_form qel_pubkey.c public_key)" ok
+	assert_keys_sign_and_verify .
+}
+
+# --- The disk and core dumps -------------------------------------------------
+
+# bats test_tags=linux,strace,own-key
+@test "each key file reaches the disk with its directory entry; nothing can dump the key" {
+	require_posix "fsync and a process's dumpability"
+	require_bare
+	command -v strace >/dev/null || skip "needs strace"
+	QEL_RUN="strace -o $BATS_TEST_TMPDIR/trace -e trace=prctl,prlimit64,setrlimit,getrandom,openat,fsync" run_prog
+	assert_status 0
+	# What happened, in order: the process stops being dumpable before
+	# the first random byte; each key file is synced before the next step,
+	# the directory after it.
+	run sed -n -E \
+		-e 's/^prctl\(PR_SET_DUMPABLE, SUID_DUMP_DISABLE\) = 0$/undumpable/p' \
+		-e 's/^prlimit64\(0, RLIMIT_CORE, \{rlim_cur=0, rlim_max=0\}, NULL\) = 0$/no core/p' \
+		-e '/^getrandom\(.*, 0\) = /{s/.*/random/p;}' \
+		-e 's/^openat\(AT_FDCWD, "(qel_p[a-z]*key\.c)", .*O_CREAT.* = [0-9]+$/create \1/p' \
+		-e 's/^openat\(AT_FDCWD, "\.", .*O_DIRECTORY.* = [0-9]+$/open directory/p' \
+		-e 's/^fsync\([0-9]+\) += 0$/sync/p' \
+		"$BATS_TEST_TMPDIR/trace"
+	assert_success
+	# getrandom calls are many: keep the first.
+	assert_equal "$(uniq <<<"$output" | tr '\n' ' ')" \
+		"undumpable no core random create qel_privkey.c sync open directory sync create qel_pubkey.c sync open directory sync "
+}
+
+# bats test_tags=linux,strace,own-key
+@test "a key file that cannot be synced fails the run as a failed close" {
+	require_posix "fsync"
+	require_bare
+	command -v strace >/dev/null || skip "needs strace"
+	# The first fsync is the private key file's, the second its
+	# directory's, the third the public key file's.
+	local -a cases=("1:2:qel_privkey.c" "2:2:qel_privkey.c" "3:3:qel_privkey.c qel_pubkey.c")
+	local c when lines files want
+	for c in "${cases[@]}"; do
+		IFS=: read -r when lines files <<<"$c"
+		echo "fsync number $when fails"
+		rm -f qel_p*.c
+		QEL_RUN="strace -o /dev/null -e trace=fsync -e inject=fsync:error=EIO:when=$when" run_prog
+		assert_status 3
+		assert_golden "$err" qelkeypair/sync-failed.stderr
+		progress want "$lines"
+		assert_text "$out" "$want"
+		assert_equal "$(echo qel_p*.c)" "$files"
+		assert_equal "$(key_file_form qel_privkey.c private_key)" ok
+	done
 }
