@@ -9,7 +9,7 @@ packages=(
 	libgtest-dev googletest
 	libssl-dev openssl python3-cryptography-vectors
 	iproute2 util-linux valgrind
-	mingw-w64 wine64 dpkg-dev mandoc man-db lintian
+	mingw-w64 wine64 dpkg-dev mandoc man-db lintian strace
 	bats bats-support bats-assert bats-file nettle-dev
 	libbenchmark-dev python3
 	clang clang-tidy cppcheck libclang-rt-14-dev llvm

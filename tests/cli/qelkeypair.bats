@@ -247,6 +247,8 @@ use_run() {
 	require_posix "fsync and a process's dumpability"
 	require_bare
 	command -v strace >/dev/null || skip "needs strace"
+	# LeakSanitizer cannot work under ptrace.
+	local -x ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 	QEL_RUN="strace -o $BATS_TEST_TMPDIR/trace -e trace=prctl,prlimit64,setrlimit,getrandom,openat,fsync" run_prog
 	assert_status 0
 	# What happened, in order: the process stops being dumpable before
@@ -271,6 +273,8 @@ use_run() {
 	require_posix "fsync"
 	require_bare
 	command -v strace >/dev/null || skip "needs strace"
+	# LeakSanitizer cannot work under ptrace.
+	local -x ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
 	# The first fsync is the private key file's, the second its
 	# directory's, the third the public key file's.
 	local -a cases=("1:2:qel_privkey.c" "2:2:qel_privkey.c" "3:3:qel_privkey.c qel_pubkey.c")
