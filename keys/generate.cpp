@@ -45,20 +45,15 @@ say(RunOutput *out, const char *line)
 int
 write_key_files(const KeyPair *kp, RunOutput *out, char *msg)
 {
-	char line[QEL_MSG_SIZE];
 	int rc = keypair_write_private(kp, PRIVATE_KEY_FILE, msg);
-	if (rc == QEL_OK) {
-		(void)str_format(line, sizeof line, "private key file '%s' was written",
-		                 PRIVATE_KEY_FILE);
-		say(out, line);
-	}
+	if (rc == QEL_OK && out->rc == QEL_OK)
+		out->rc = file_printf(stdout, out->msg, "private key file '%s' was written\n",
+		                      PRIVATE_KEY_FILE);
 	if (rc == QEL_OK)
 		rc = keypair_write_public(kp, PUBLIC_KEY_FILE, msg);
-	if (rc == QEL_OK) {
-		(void)str_format(line, sizeof line, "public key file '%s' was written",
-		                 PUBLIC_KEY_FILE);
-		say(out, line);
-	}
+	if (rc == QEL_OK && out->rc == QEL_OK)
+		out->rc = file_printf(stdout, out->msg, "public key file '%s' was written\n",
+		                      PUBLIC_KEY_FILE);
 	if (rc == QEL_OK) {
 		char hash[QEL_SHA256_HEX_SIZE];
 		(void)keypair_public_hash(kp, hash);
