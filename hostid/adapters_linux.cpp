@@ -66,8 +66,8 @@ struct FillState {
 /* Dumps read again at once when the link table changed during one, before
  * the caller is told to ask again. A host adding links all the while
  * interrupts most dumps of a long list; one whole dump is enough. At a
- * thousand links a dump takes about 6 ms, so three attempts of these stay
- * near a second at worst. */
+ * thousand links a dump takes 1.5 to 6 ms, so three attempts of these stay
+ * within about a second. */
 constexpr int DUMP_TRIES = 64;
 
 /* Links appear between two requests (container hosts add them all day):
