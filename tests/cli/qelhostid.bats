@@ -213,6 +213,28 @@ ip -o link show >'$BATS_TEST_TMPDIR/links'"
 	assert_files_equal qelhostid.txt "$out"
 }
 
+# A link with some 300 alternative names has a record of about 38 KiB:
+# the kernel sends it in a datagram of its own, larger than the first
+# receive buffer. It is read whole, and every link after it too.
+# bats test_tags=netns,root
+@test "a link whose record outgrows the receive buffer: every link, exactly" {
+	require_netns
+	local report pad
+	pad=$(printf 'a%.0s' $(seq 1 116))
+	for i in $(seq 1 300); do
+		printf 'link property add dev t5 altname %s%03d\n' "$pad" "$i"
+	done >"$BATS_TEST_TMPDIR/altnames"
+	run_in_netns "$(taps 0 40)
+ip -batch '$BATS_TEST_TMPDIR/altnames'
+ip -o link show >'$BATS_TEST_TMPDIR/links'"
+	assert_status 0
+	report_of_links report "$BATS_TEST_TMPDIR/links"
+	assert_equal "$n_ids" 40
+	assert_text "$out" "$report"
+	assert_text "$err" ""
+	assert_files_equal qelhostid.txt "$out"
+}
+
 # The churn outpaces a dump that the sanitizers slow down five times: that
 # build leaves this case out (tag churn).
 # bats test_tags=netns,root,churn
@@ -253,7 +275,10 @@ ip -o link show >'$BATS_TEST_TMPDIR/links'"
 	cat "$err"
 	fails=$(cat fails)
 	echo "failed runs: $fails of 30, $(cat links-at-end) links at the end"
-	[ "$fails" -le 1 ]
+	# Without reading an interrupted dump again, about half the runs
+	# fail. A run re-reads for about a second at most, so on a loaded
+	# machine a few may fail here, with the message below.
+	[ "$fails" -le 3 ]
 	for f in missing.*; do
 		[ -e "$f" ] || continue
 		assert_bytes "$f" ""
