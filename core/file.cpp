@@ -52,13 +52,3 @@ file_close(std::FILE *stream, char *msg)
 	}
 	return QEL_OK;
 }
-
-int
-file_exists(bool *exists, const char *path, char *msg)
-{
-	std::FILE *f = file_open_probe(path);
-	*exists = f != nullptr;
-	if (f == nullptr)
-		return QEL_OK;
-	return file_close(f, msg);
-}

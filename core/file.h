@@ -62,12 +62,13 @@
  * a failed write the file keeps what reached it before the failure. */
 int file_close(std::FILE *stream, char *msg);
 
-/* Opens path for reading without waiting (a FIFO in its place must not
- * hang the probe). Returns the stream or null; writes no message. */
-[[nodiscard]] std::FILE *file_open_probe(const char *path);
-
-/* Sets *exists to whether path can be opened for reading. Returns QEL_OK,
- * or QEL_ERR_IO when closing the probe failed (*exists then stays true). */
+/* Sets *exists to whether a directory entry named path is there: a file
+ * of any kind or mode, readable or not, a directory, a symlink (dangling
+ * or not). That is exactly what makes file_create_new refuse the name, so
+ * a check made with it sees what the creation will see. Returns QEL_OK; or
+ * QEL_ERR_IO with "cannot open file '<path>': <runtime text>" when the
+ * system cannot tell (a directory on the way that may not be searched):
+ * creating the file there would fail the same way. */
 [[nodiscard]] int file_exists(bool *exists, const char *path, char *msg);
 
 #endif

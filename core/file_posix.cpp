@@ -46,16 +46,17 @@ file_sync_dir(const char *path, char *msg)
 	return QEL_OK;
 }
 
-std::FILE *
-file_open_probe(const char *path)
+int
+file_exists(bool *exists, const char *path, char *msg)
 {
-	int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-	if (fd < 0)
-		return nullptr;
-	std::FILE *f = fdopen(fd, "r");
-	if (f == nullptr)
-		close(fd);
-	return f;
+	/* lstat, not stat: a symlink is an entry of its own, dangling or not,
+	 * and O_EXCL refuses it. */
+	struct stat st;
+	*exists = lstat(path, &st) == 0;
+	if (*exists || errno == ENOENT)
+		return QEL_OK;
+	error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno));
+	return QEL_ERR_IO;
 }
 
 std::FILE *

@@ -11,12 +11,6 @@
 #include <io.h>
 #include <sys/stat.h>
 
-std::FILE *
-file_open_probe(const char *path)
-{
-	return std::fopen(path, "r");
-}
-
 namespace {
 
 /* The errno that msvcrt's own _open leaves for a Win32 error (its table,
@@ -69,6 +63,20 @@ add_allowed(PACL acl, WELL_KNOWN_SID_TYPE type)
 }
 
 } // namespace
+
+int
+file_exists(bool *exists, const char *path, char *msg)
+{
+	/* The attributes of the name itself: a symbolic link or junction is
+	 * not followed, and CREATE_NEW refuses it like any other entry. */
+	*exists = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+	DWORD error = *exists ? ERROR_SUCCESS : GetLastError();
+	if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND ||
+	    error == ERROR_PATH_NOT_FOUND)
+		return QEL_OK;
+	error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno_of(error)));
+	return QEL_ERR_IO;
+}
 
 DWORD
 owner_only_descriptor_init(OwnerOnlyDescriptor *d)

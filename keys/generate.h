@@ -24,9 +24,12 @@ struct RunOutput {
 	char msg[QEL_MSG_SIZE];
 };
 
-/* QEL_OK when neither key file can be opened for reading; otherwise
- * QEL_ERR_IO with "file '<name>' already exists, delete to generate new"
- * (the private file is probed first), or the failed probe's message. */
+/* QEL_OK when there is no directory entry of either key file's name;
+ * otherwise QEL_ERR_IO with "file '<name>' already exists, delete to
+ * generate new" (the private file is looked for first), or the message of
+ * a look that failed. Any entry counts, whatever its kind, mode or target:
+ * the key files are created new and never replace one, so whatever would
+ * stop their creation stops the run before a key is made. */
 [[nodiscard]] int check_no_key_files(char *msg);
 
 /* Writes both key files of a generated KeyPair, prints their lines and the

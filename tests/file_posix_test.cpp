@@ -215,14 +215,40 @@ TEST(FileFaults, RewrittenFileHoldsExactlyWhatWasWritten)
 	}
 }
 
-TEST(FileFaults, ProbeOfAFifoDoesNotHang)
+/* Entries that cannot be opened for reading (or would block an open)
+ * still take the name: file_exists sees each, without opening it, as the
+ * creation would. Where the system cannot tell, it says so. */
+TEST(FileFaults, ExistsSeesEveryEntryWithoutOpeningIt)
 {
 	TempDir dir;
-	std::string fifo = dir / "fifo";
-	ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-	bool exists = false;
-	EXPECT_EQ(file_exists(&exists, fifo.c_str(), nullptr), QEL_OK);
-	EXPECT_TRUE(exists);
+	ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+	ASSERT_EQ(symlink("nowhere", (dir / "dangling").c_str()), 0);
+	write_file(dir / "unreadable", "x");
+	ASSERT_EQ(chmod((dir / "unreadable").c_str(), 0), 0);
+	write_file(dir / "plain", "x");
+	struct Case {
+		std::string path;
+		int rc;
+		bool exists;
+		std::string msg;
+	} cases[] = {
+	    {dir / "fifo", QEL_OK, true, "untouched"},
+	    {dir / "dangling", QEL_OK, true, "untouched"},
+	    {dir / "unreadable", QEL_OK, true, "untouched"},
+	    {dir / "plain/x", QEL_ERR_IO, false,
+	     "cannot open file '" + dir / "plain/x" + "': " + std::strerror(ENOTDIR)},
+	    {dir / std::string(300, 'n'), QEL_ERR_IO, false,
+	     "cannot open file '" + dir / std::string(300, 'n') + "': " +
+	         std::strerror(ENAMETOOLONG)},
+	};
+	for (const Case &c : cases) {
+		char msg[QEL_MSG_SIZE] = "untouched";
+		bool exists = !c.exists;
+		EXPECT_EQ(file_exists(&exists, c.path.c_str(), msg), c.rc) << c.path;
+		EXPECT_EQ(exists, c.exists) << c.path;
+		EXPECT_EQ(std::string(msg), c.msg);
+		EXPECT_EQ(file_exists(&exists, c.path.c_str(), nullptr), c.rc);
+	}
 }
 
 TEST(FileFaults, CreateNewRefusesSymlinksAndTheirTargets)

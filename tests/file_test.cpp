@@ -55,7 +55,9 @@ TEST(FileClose, NullStreamIsANoOp)
 	EXPECT_STREQ(b.msg, untouched);
 }
 
-TEST(FileExists, AnswersWhetherThePathOpensForReading)
+/* Whatever entry holds the name counts, as it would stop a creation that
+ * never replaces; only a name that is free is absent. */
+TEST(FileExists, AnswersWhetherTheNameIsTaken)
 {
 	TempDir dir;
 	write_file(dir / "empty", "");
@@ -67,6 +69,7 @@ TEST(FileExists, AnswersWhetherThePathOpensForReading)
 	} cases[] = {
 	    {dir / "empty", true},
 	    {dir / "full", true},
+	    {dir / "sub", true},
 	    {dir / "nothing", false},
 	    {dir / "nodir/file", false},
 	};
@@ -76,7 +79,34 @@ TEST(FileExists, AnswersWhetherThePathOpensForReading)
 		EXPECT_EQ(file_exists(&exists, c.path.c_str(), b.msg), QEL_OK) << c.path;
 		EXPECT_EQ(exists, c.exists) << c.path;
 		EXPECT_STREQ(b.msg, untouched);
+		bool created = false;
+		std::FILE *f = file_create_new(c.path.c_str(), false, &created, nullptr);
+		EXPECT_EQ(created, c.exists) << "the creation saw otherwise: " << c.path;
+		(void)file_close(f, nullptr);
 	}
+}
+
+/* A stream that lost a write keeps its error flag, and every later write
+ * and flush must fail although the runtime takes an empty write and a
+ * flush of nothing without complaint: only the flag tells. Writing to a
+ * stream opened for reading sets it on glibc and msvcrt alike. */
+TEST(FilePrintf, TheErrorFlagFailsEveryLaterWriteAndFlush)
+{
+	TempDir dir;
+	write_file(dir / "read-only", "text");
+	std::FILE *f = std::fopen((dir / "read-only").c_str(), "r");
+	ASSERT_NE(f, nullptr);
+	Buffer b;
+	EXPECT_EQ(file_printf(f, b.msg, "%s", "lost"), QEL_ERR_IO);
+	ASSERT_NE(std::ferror(f), 0);
+	std::strcpy(b.msg, untouched);
+	EXPECT_EQ(file_printf(f, b.msg, "%s", ""), QEL_ERR_IO);
+	EXPECT_EQ(std::string(b.msg).rfind("cannot write to file: ", 0), 0u) << b.msg;
+	std::strcpy(b.msg, untouched);
+	EXPECT_EQ(file_flush(f, b.msg), QEL_ERR_IO);
+	EXPECT_EQ(std::string(b.msg).rfind("cannot write to file: ", 0), 0u) << b.msg;
+	(void)file_close(f, nullptr);
+	EXPECT_EQ(read_file(dir / "read-only"), "text");
 }
 
 TEST(FileCreateNew, NeverReplacesAnExistingFile)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "fakes/fakes.h"
@@ -178,21 +179,51 @@ TEST_F(GenerateRun, LostStandardOutputFailsAfterTheKeyFiles)
 	}
 }
 
-/* A dangling symlink passes the check (it cannot be opened for reading)
- * but is never written through: the run stops at the public key file, the
- * private one complete, and the link's target is not created. */
-TEST_F(GenerateRun, DanglingSymlinkAtThePublicKeyFileStopsTheLastWrite)
+/* Any entry at a key file's name, whatever its kind or mode, would stop
+ * that file's creation (it never replaces one): the run refuses it at the
+ * start, before a key is made, prints nothing and leaves the entry be. */
+TEST_F(GenerateRun, AnyEntryAtAKeyFileNameIsRefusedBeforeTheKey)
 {
-	TempDir keys;
-	ASSERT_EQ(symlink("elsewhere.c", (keys / "qel_pubkey.c").c_str()), 0);
-	Outcome o = run_in(keys);
-	EXPECT_EQ(o.code, 3);
-	EXPECT_EQ(o.report.substr(0, o.report.find("|reads")),
-	          "file 'qel_pubkey.c' already exists, delete to generate new|live 0");
-	EXPECT_EQ(o.out, line1 + line2 + line3);
-	EXPECT_EQ(o.files, (std::vector<std::string>{"qel_privkey.c", "qel_pubkey.c"}));
-	EXPECT_TRUE(std::filesystem::is_symlink(keys / "qel_pubkey.c"));
-	EXPECT_EQ(read_file(keys / "qel_privkey.c"), golden_file("golden_privkey.c"));
+	using Make = void (*)(const std::string &);
+	struct Kind {
+		const char *name;
+		Make make;
+	} kinds[] = {
+	    {"dangling symlink", [](const std::string &p) { ASSERT_EQ(symlink("gone.c", p.c_str()), 0); }},
+	    {"symlink to a file", [](const std::string &p) {
+		     write_file(p + ".target", "x");
+		     ASSERT_EQ(symlink((p + ".target").c_str(), p.c_str()), 0);
+	     }},
+	    {"directory", [](const std::string &p) { ASSERT_EQ(mkdir(p.c_str(), 0700), 0); }},
+	    {"fifo", [](const std::string &p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }},
+	    {"mode 000", [](const std::string &p) {
+		     write_file(p, "old");
+		     ASSERT_EQ(chmod(p.c_str(), 0), 0);
+	     }},
+	    {"write-only", [](const std::string &p) {
+		     write_file(p, "old");
+		     ASSERT_EQ(chmod(p.c_str(), 0200), 0);
+	     }},
+	};
+	for (const char *name : {"qel_privkey.c", "qel_pubkey.c"}) {
+		for (const Kind &k : kinds) {
+			SCOPED_TRACE(std::string(name) + ": " + k.name);
+			fake_mem_reset();
+			fake_random_reset();
+			TempDir keys;
+			k.make(keys / name);
+			std::vector<std::string> before;
+			for (const auto &e : std::filesystem::directory_iterator(keys.path))
+				before.push_back(e.path().filename().string());
+			std::sort(before.begin(), before.end());
+			Outcome o = run_in(keys);
+			EXPECT_EQ(o.code, 3);
+			EXPECT_EQ(o.report, std::string("file '") + name +
+			                        "' already exists, delete to generate new|live 0|reads 0|calls 1");
+			EXPECT_EQ(o.out, "");
+			EXPECT_EQ(o.files, before);
+		}
+	}
 }
 
 } // namespace
