@@ -9,4 +9,10 @@
  * Lowering these limits cannot fail, so nothing is returned. */
 void process_deny_core_dumps();
 
+/* Makes a write to a pipe whose reader has gone fail with EPIPE, like any
+ * other lost write, instead of ending the process with SIGPIPE: a run that
+ * must finish its files then finishes them and reports the loss. Windows
+ * has no such signal; there it does nothing. */
+void process_ignore_broken_pipe();
+
 #endif

@@ -1,5 +1,7 @@
 #include "core/process.h"
 
+#include <csignal>
+
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
@@ -11,4 +13,10 @@ process_deny_core_dumps()
 	(void)prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 	struct rlimit none = {0, 0};
 	(void)setrlimit(RLIMIT_CORE, &none);
+}
+
+void
+process_ignore_broken_pipe()
+{
+	(void)std::signal(SIGPIPE, SIG_IGN);
 }

@@ -4,3 +4,8 @@ void
 process_deny_core_dumps()
 {
 }
+
+void
+process_ignore_broken_pipe()
+{
+}

@@ -19,6 +19,9 @@ main(int argc, char **argv)
 	}
 	/* A core taken during the run would hold the private key. */
 	process_deny_core_dumps();
+	/* A reader that leaves early must not stop the run between the key
+	 * files: the run completes them and then reports the lost lines. */
+	process_ignore_broken_pipe();
 	int rc = std_streams_ensure_open(msg);
 	if (rc == QEL_OK)
 		rc = qel_generate_keys(msg);
