@@ -31,6 +31,8 @@ EVP_PKEY *
 openssl_key(const DerKey &k)
 {
 	EVP_PKEY *pkey = nullptr;
+	if (k.values.size() != 5)
+		return nullptr;
 	OSSL_PARAM_BLD *bld = OSSL_PARAM_BLD_new();
 	BnPtr g = bn(k.values[0]), p = bn(k.values[1]), q = bn(k.values[2]),
 	      y = bn(k.values[3]), x = bn(k.values[4]);
@@ -56,6 +58,8 @@ bool
 textbook_verify(const DerKey &k, const unsigned char *sig, std::size_t siglen,
                 const unsigned char hash[32])
 {
+	if (k.values.size() < 4)
+		return false;
 	const unsigned char *in = sig;
 	DSA_SIG *ds = d2i_DSA_SIG(nullptr, &in, static_cast<long>(siglen));
 	if (ds == nullptr || in != sig + siglen) {
@@ -119,6 +123,7 @@ TEST(KeyPairOracle, OpenSslAcceptsTheKeyAndSignaturesCrossVerify)
 	const SharedKey &k = shared_key();
 	ASSERT_EQ(k.rc, QEL_OK) << k.msg;
 	ASSERT_EQ(k.dpriv.values.size(), 5u) << k.dpriv.error;
+	ASSERT_EQ(k.dpub.values.size(), 4u) << k.dpub.error;
 	const DerKey &dpriv = k.dpriv, &dpub = k.dpub;
 	Bytes pub = k.pub, priv = k.priv;
 	/* OpenSSL checks domain parameters only for the (L, N) pairs of

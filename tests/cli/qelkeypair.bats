@@ -185,19 +185,71 @@ use_run() {
 
 # --- Faults of a POSIX system ---------------------------------------------------
 
-# bats test_tags=linux,own-key
-@test "a dangling symlink at a key name is never written through" {
-	require_posix "a symlink"
-	local want
-	ln -s target.c qel_privkey.c
-	run_prog
-	assert_status 3
-	assert_golden "$err" qelkeypair/privkey-exists.stderr
-	progress want 2
-	assert_text "$out" "$want"
-	assert_file_not_exists target.c
-	assert_file_not_exists qel_pubkey.c
-	assert_equal "$(readlink qel_privkey.c)" target.c
+# make_entry KIND PATH [OWNER]: puts an entry of KIND at PATH, owned by
+# OWNER (a uid) when given.
+make_entry() {
+	case $1 in
+	directory) mkdir "$2" ;;
+	dangling-symlink) ln -s gone.c "$2" ;;
+	unreadable) printf 'old key\n' >"$2" && chmod 000 "$2" ;;
+	write-only) printf 'old key\n' >"$2" && chmod 200 "$2" ;;
+	esac
+	if [ -n "${3:-}" ]; then chown -h "$3" "$2"; fi
+}
+
+# Key files are created new and never replace anything, so whatever holds
+# a key file's name would stop its creation: the run refuses it at the
+# start, before a key is made, and prints nothing. Run as root and, where
+# modes bind, as nobody (an entry of nobody's own that nobody may not
+# read).
+@test "any entry at a key file's name is refused at the start, as root and as nobody" {
+	local -a kinds=(directory)
+	[ "$QEL_OS" = Linux ] && kinds+=(dangling-symlink unreadable write-only)
+	local name kind user stderr before home
+	for name in qel_privkey.c qel_pubkey.c; do
+		stderr=qelkeypair/privkey-exists.stderr
+		[ $name = qel_pubkey.c ] && stderr=qelkeypair/pubkey-exists.stderr
+		for kind in "${kinds[@]}"; do
+			echo "$name: $kind, as root"
+			rm -rf ./*
+			make_entry "$kind" "$name"
+			before=$(ls -lA --time-style=+)
+			run_prog
+			assert_status 3
+			assert_golden "$err" "$stderr"
+			assert_text "$out" ""
+			assert_equal "$(ls -lA --time-style=+)" "$before"
+		done
+	done
+	[ "$QEL_OS" = Linux ] || return 0
+	[ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null ||
+		skip "running as nobody needs root and setpriv"
+	# nobody's own tree: the program copied where nobody may run it, and
+	# a directory where nobody may create files.
+	home=$(mktemp -d "${TMPDIR:-/tmp}/qelkeypair-nobody.XXXXXX")
+	mkdir "$home/bin" "$home/keys"
+	cp "$QEL_PROGRAM" "$home/bin/qelkeypair"
+	chmod 755 "$home" "$home/bin" "$home/bin/qelkeypair"
+	chmod 777 "$home/keys"
+	argv0=$home/bin/qelkeypair
+	for name in qel_privkey.c qel_pubkey.c; do
+		stderr=qelkeypair/privkey-exists.stderr
+		[ $name = qel_pubkey.c ] && stderr=qelkeypair/pubkey-exists.stderr
+		for kind in "${kinds[@]}"; do
+			echo "$name: $kind, as nobody"
+			rm -rf "${home:?}"/keys/*
+			make_entry "$kind" "$home/keys/$name" 65534
+			before=$(ls -lA --time-style=+ "$home/keys")
+			status=0
+			(cd "$home/keys" && exec setpriv --reuid=65534 --regid=65534 --clear-groups \
+				$QEL_RUN "$argv0") >"$out" 2>"$err" || status=$?
+			assert_status 3
+			assert_golden "$err" "$stderr"
+			assert_text "$out" ""
+			assert_equal "$(ls -lA --time-style=+ "$home/keys")" "$before"
+		done
+	done
+	rm -rf "$home"
 }
 
 # bats test_tags=linux,rlimit,own-key
@@ -238,6 +290,41 @@ use_run() {
 	assert_equal "$(key_file_form qel_privkey.c private_key)" ok
 	assert_equal "$(key_file_form qel_pubkey.c public_key)" ok
 	assert_keys_sign_and_verify .
+}
+
+# The first line is flushed before the key is made, so a reader sees it
+# while the run is still at work, also through a pipe.
+# bats test_tags=own-key
+@test "the first line reaches a pipe before the key is made" {
+	run_with "set -o pipefail" \
+		"| { IFS= read -r line; [ -e qel_privkey.c ] && echo late || echo early; cat >/dev/null; }"
+	assert_status 0
+	assert_text "$err" ""
+	assert_bytes "$out" $'early\n'
+	assert_equal "$(key_file_form qel_pubkey.c public_key)" ok
+}
+
+# A reader that leaves, before the first line or after it: the lines after
+# it are lost, the key hash among them. SIGPIPE does not end the run (it
+# is at its default here): the run completes the key files and then fails.
+# After the first line the loss shows only at the final flush.
+# bats test_tags=own-key
+@test "a reader that leaves early: both key files, then the failure" {
+	local -a cases=("true:0" "head -n 1:1")
+	local c reader lines want
+	for c in "${cases[@]}"; do
+		IFS=: read -r reader lines <<<"$c"
+		echo "reader: $reader"
+		rm -f qel_p*.c
+		want=
+		[ "$lines" -eq 0 ] || progress want "$lines"
+		run_with "set -o pipefail" "| $reader"
+		assert_status 3
+		assert_golden "$err" qelkeypair/stdout-broken-pipe.stderr
+		assert_text "$out" "$want"
+		assert_equal "$(key_file_form qel_privkey.c private_key)" ok
+		assert_equal "$(key_file_form qel_pubkey.c public_key)" ok
+	done
 }
 
 # --- The disk and core dumps -------------------------------------------------
