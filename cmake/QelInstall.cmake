@@ -146,7 +146,7 @@ endif()
 
 install(TARGETS qelcore EXPORT qelcore-targets
 	ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
-install(FILES ${PROJECT_SOURCE_DIR}/include/qel/qelcore.h
+install(FILES ${PROJECT_BINARY_DIR}/include/qel/qelcore.h
 	DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qel COMPONENT development)
 install(EXPORT qelcore-targets
 	NAMESPACE qelcore::

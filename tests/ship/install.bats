@@ -93,6 +93,20 @@ setup() {
 	assert_equal "$(xargs <<<"$output")" "-lqelcore -ltomcrypt -ltommath"
 }
 
+@test "the header's version and the library's agree, and are the package's" {
+	IFS=. read -r major minor patch <<<"$(pkg-config --modversion qelcore)"
+	# shellcheck disable=SC2046
+	"${CC:-cc}" -std=c99 -Wall -Wextra -Werror ${QEL_CFLAGS:-} $(pkg-config --cflags qelcore) \
+		-o version "$consumer/version.c" ${QEL_LDFLAGS:-} $(pkg-config --static --libs qelcore)
+	run ./version
+	assert_success
+	number=$((major * 10000 + minor * 100 + patch))
+	assert_output - <<-OUT
+		header $major.$minor.$patch $major.$minor.$patch $number
+		library $major.$minor.$patch $number
+		OUT
+}
+
 @test "the header compiles alone as C99 and as C++, without <tomcrypt.h>" {
 	printf '#include <qel/qelcore.h>\n' >one.c
 	# compiler | flags
