@@ -73,59 +73,31 @@ endif()
 
 # --- What an installed qelcore::qelcore carries -------------------------
 #
-# In the build tree the usage requirements of qelcore come from the object
-# library qelcore_logic (the source tree and include/ as include
-# directories, LTM_DESC and the libtomcrypt target). Neither qelcore_logic
-# nor qel::tomcrypt is installed: their objects are inside libqelcore.a, and
-# the way the build found libtomcrypt (pkg-config here, a prefix in a cross
-# build) is no business of a consumer. So the installed target gets its
-# requirements directly: include/ (the product includes <qel/qelcore.h>,
-# which needs no other header than <stdint.h>), and qelcore::tomcrypt,
-# which qelcore-config.cmake makes on the consumer's machine, to link only:
-# nothing of libtomcrypt's (its include directory, LTM_DESC) reaches the
-# product's compile. In the Windows kit libtomcrypt's headers sit beside
-# <qel/qelcore.h> in include/, so a product sees <tomcrypt.h> anyway: there
-# qelcore::qelcore brings LTM_DESC as well, which <tomcrypt.h> needs to
-# declare ltm_desc.
-
-# Paths of the source tree count in the build tree only.
-get_target_property(qel_logic_includes qelcore_logic INTERFACE_INCLUDE_DIRECTORIES)
-set(qel_wrapped)
-foreach(dir IN LISTS qel_logic_includes)
-	if(dir MATCHES "^\\$<")
-		list(APPEND qel_wrapped "${dir}")
-	else()
-		list(APPEND qel_wrapped "$<BUILD_INTERFACE:${dir}>")
-	endif()
-endforeach()
-set_property(TARGET qelcore_logic PROPERTY INTERFACE_INCLUDE_DIRECTORIES "${qel_wrapped}")
-
-# The object library stays a build-tree requirement of qelcore.
-get_target_property(qel_core_links qelcore INTERFACE_LINK_LIBRARIES)
-set(qel_wrapped)
-foreach(lib IN LISTS qel_core_links)
-	if(lib STREQUAL "qelcore_logic")
-		list(APPEND qel_wrapped "$<BUILD_INTERFACE:qelcore_logic>")
-	else()
-		list(APPEND qel_wrapped "${lib}")
-	endif()
-endforeach()
-set_property(TARGET qelcore PROPERTY INTERFACE_LINK_LIBRARIES "${qel_wrapped}")
-unset(qel_wrapped)
-
-target_include_directories(qelcore INTERFACE
+# The installed library is qelcore_public (libqelcore.a; see
+# CMakeLists.txt), exported as qelcore::qelcore. Nothing of the build tree
+# goes with it: neither the object library qelcore_logic (its code is inside
+# libqelcore.a) nor qel::tomcrypt (the way the build found libtomcrypt,
+# pkg-config here, a prefix in a cross build, is no business of a
+# consumer). So the installed target gets its requirements directly:
+# include/ (the product includes <qel/qelcore.h>, which needs no other
+# header than <stdint.h>), and qelcore::tomcrypt, which qelcore-config.cmake
+# makes on the consumer's machine, to link only: nothing of libtomcrypt's
+# (its include directory, LTM_DESC) reaches the product's compile. In the
+# Windows kit libtomcrypt's headers sit beside <qel/qelcore.h> in include/,
+# so a product sees <tomcrypt.h> anyway: there qelcore::qelcore brings
+# LTM_DESC as well, which <tomcrypt.h> needs to declare ltm_desc.
+target_include_directories(qelcore_public INTERFACE
 	$<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 if(QEL_KIT_DEPENDENCIES)
-	target_link_libraries(qelcore INTERFACE $<INSTALL_INTERFACE:qelcore::tomcrypt>)
+	target_link_libraries(qelcore_public INTERFACE $<INSTALL_INTERFACE:qelcore::tomcrypt>)
 else()
-	target_link_libraries(qelcore INTERFACE
+	target_link_libraries(qelcore_public INTERFACE
 		$<INSTALL_INTERFACE:$<LINK_ONLY:qelcore::tomcrypt>>)
 endif()
-set_target_properties(qelcore PROPERTIES EXPORT_NAME qelcore)
 
 # The same name for a project that adds this tree with add_subdirectory.
 if(NOT TARGET qelcore::qelcore)
-	add_library(qelcore::qelcore ALIAS qelcore)
+	add_library(qelcore::qelcore ALIAS qelcore_public)
 endif()
 
 # --- Install rules -------------------------------------------------------
@@ -144,7 +116,7 @@ if(WIN32)
 		DESTINATION . COMPONENT customer EXCLUDE_FROM_ALL)
 endif()
 
-install(TARGETS qelcore EXPORT qelcore-targets
+install(TARGETS qelcore_public EXPORT qelcore-targets
 	ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 install(FILES ${PROJECT_BINARY_DIR}/include/qel/qelcore.h
 	DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qel COMPONENT development)

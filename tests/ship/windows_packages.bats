@@ -7,7 +7,11 @@
 # The kit, unpacked into a scratch folder, is what the examples (a C-only
 # project) build against, with the mingw-w64 toolchain file and
 # -DCMAKE_PREFIX_PATH; sign_license and check_license then run under Wine
-# with keys from the kit's qelkeypair.exe.
+# with keys from the kit's qelkeypair.exe. Products built against the kit
+# find the header's version in the library, and only the header's
+# functions global in it: one with functions named like the library's
+# internal ones links and works, and one that uses libtomcrypt's data
+# itself makes keys.
 #
 # Environment: QEL_BUILD (the build directory), CPACK, QEL_WINE (the Wine
 # loader), QEL_TOOLCHAIN (the toolchain file), QEL_DEPS_PREFIX (the Windows
@@ -79,6 +83,7 @@ setup() {
 	bats_load_library bats-support
 	bats_load_library bats-assert
 	bats_load_library bats-file
+	load symbols
 	top=$BATS_FILE_TMPDIR
 	cd "$BATS_TEST_TMPDIR" || exit 1
 }
@@ -235,4 +240,77 @@ files() {
 		signature good
 		hostid good
 		OUT
+}
+
+# kit_build OUTPUT SOURCE COMPILER FLAGS...: builds a product against the
+# kit with pkg-config alone.
+kit_build() {
+	local out=$1 source=$2 compiler=$3
+	shift 3
+	# shellcheck disable=SC2046
+	PKG_CONFIG_LIBDIR=$top/kit/lib/pkgconfig PKG_CONFIG_PATH= "$compiler" "$@" -static \
+		$(PKG_CONFIG_LIBDIR=$top/kit/lib/pkgconfig PKG_CONFIG_PATH= pkg-config --cflags qelcore) \
+		-o "$out" "$source" \
+		$(PKG_CONFIG_LIBDIR=$top/kit/lib/pkgconfig PKG_CONFIG_PATH= pkg-config --static --libs qelcore)
+}
+
+@test "the kit: the header's version and the library's agree, and are the build's" {
+	run kit_build version.exe "$BATS_TEST_DIRNAME/consumer/version.c" \
+		x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror
+	assert_success
+	IFS=. read -r major minor patch <<<"$QEL_VERSION"
+	number=$((major * 10000 + minor * 100 + patch))
+	run wine "$BATS_TEST_TMPDIR/version.exe"
+	assert_success
+	assert_output - <<-OUT
+		header $QEL_VERSION $QEL_VERSION $number
+		library $QEL_VERSION $number
+		OUT
+}
+
+@test "the kit's libqelcore.a: the header's functions are its only global functions" {
+	run header_functions "$top/kit/include"
+	assert_success
+	assert_line sha256_hex
+	functions=$output
+	run defined_globals x86_64-w64-mingw32-nm "$top/kit/lib/libqelcore.a" T
+	assert_success
+	assert_output "$functions"
+	# Besides them only mingw's pointers to the data of other libraries
+	# (.refptr.NAME), in COMDAT sections that every object may define.
+	others=$(LC_ALL=C comm -23 \
+		<(defined_globals x86_64-w64-mingw32-nm "$top/kit/lib/libqelcore.a") \
+		<(echo "$functions"))
+	run grep -v '^\.refptr\.' <<<"$others"
+	assert_output ""
+}
+
+@test "the kit: a C++ product with functions named like the library's own links and lists the addresses" {
+	run kit_build own_names.exe "$BATS_TEST_DIRNAME/consumer/own_names.cpp" \
+		x86_64-w64-mingw32-g++-posix -std=c++20 -Wall -Wextra -Wpedantic -Werror
+	assert_success
+	x86_64-w64-mingw32-g++-posix -std=c++20 -I"$top/kit/include" -c -o own_names.o \
+		"$BATS_TEST_DIRNAME/consumer/own_names.cpp"
+	mapfile -t names < <(link_names x86_64-w64-mingw32-nm own_names.o \
+		error_set str_format mem_calloc file_open)
+	assert_equal "${#names[@]}" 4
+	for name in "${names[@]}"; do
+		run bash -c 'x86_64-w64-mingw32-nm "$1" | awk -v n="$2" "\$3 == n { print \$2 }"' _ \
+			"$top/kit/lib/libqelcore.a" "$name"
+		assert_equal "$name: $output" "$name: t"
+	done
+	run wine "$BATS_TEST_TMPDIR/own_names.exe"
+	assert_success
+	assert_output "$(host_addresses)"
+}
+
+@test "the kit: a product that uses libtomcrypt's ltm_desc itself makes keys with the library" {
+	run kit_build keys.exe "$BATS_TEST_DIRNAME/consumer/keys_tomcrypt.c" \
+		x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Werror
+	assert_success
+	run wine "$BATS_TEST_TMPDIR/keys.exe"
+	assert_success
+	assert_line --index 5 --regexp '^[0-9a-f]{64}$'
+	assert_file_exists qel_privkey.c
+	assert_file_exists qel_pubkey.c
 }
