@@ -256,6 +256,20 @@ set(CPACK_VERBATIM_VARIABLES ON)
 # A source package is the tree without builds, dependencies or history.
 set(CPACK_SOURCE_IGNORE_FILES "/build/" "/\\.deps/" "/\\.git/")
 
+# Dates: SOURCE_DATE_EPOCH, else the Debian changelog's date
+# (cmake/QelCPackProject.cmake).
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog.in qel_trailer REGEX "^ -- ")
+string(REGEX REPLACE "^ -- .*  " "" qel_trailer "${qel_trailer}")
+execute_process(COMMAND date -u -d "${qel_trailer}" +%s
+	OUTPUT_VARIABLE CPACK_QEL_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+	RESULT_VARIABLE qel_rc ERROR_QUIET)
+if(NOT qel_rc EQUAL 0 OR NOT CPACK_QEL_RELEASE_EPOCH MATCHES "^[0-9]+$")
+	message(FATAL_ERROR "packaging/changelog.in: no date in \"${qel_trailer}\"")
+endif()
+unset(qel_trailer)
+unset(qel_rc)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/QelCPackProject.cmake)
+
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 

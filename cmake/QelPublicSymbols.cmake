@@ -32,15 +32,18 @@
 # This file is also the script the rules run (cmake -P, with QEL_ACTION).
 
 if(CMAKE_SCRIPT_MODE_FILE)
-	# run CMD...: runs a command, stops with its output when it fails.
-	macro(run)
-		execute_process(COMMAND ${ARGN} RESULT_VARIABLE qel_rc
-			OUTPUT_VARIABLE qel_out ERROR_VARIABLE qel_err)
-		if(NOT qel_rc EQUAL 0)
-			list(JOIN ARGN " " qel_cmd)
-			message(FATAL_ERROR "${qel_cmd}\n${qel_out}${qel_err}")
+	cmake_minimum_required(VERSION 3.25)
+	# run(CMD...): runs a command and sets qel_out to its output; stops
+	# with the command and its output when it fails.
+	function(run)
+		execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc
+			OUTPUT_VARIABLE out ERROR_VARIABLE err)
+		if(NOT rc EQUAL 0)
+			list(JOIN ARGN " " cmd)
+			message(FATAL_ERROR "${cmd}\n${out}${err}")
 		endif()
-	endmacro()
+		set(qel_out "${out}" PARENT_SCOPE)
+	endfunction()
 
 	if(QEL_ACTION STREQUAL "symbols")
 		# Attributes are of no interest here, and their parentheses

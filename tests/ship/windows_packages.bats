@@ -13,10 +13,10 @@
 # internal ones links and works, and one that uses libtomcrypt's data
 # itself makes keys.
 #
-# Environment: QEL_BUILD (the build directory), CPACK, QEL_WINE (the Wine
-# loader), QEL_TOOLCHAIN (the toolchain file), QEL_DEPS_PREFIX (the Windows
-# builds of libtomcrypt and libtommath), QEL_VERSION; WINEPREFIX and
-# WINEDEBUG.
+# Environment: QEL_BUILD (the build directory), QEL_SOURCE (the source
+# tree), CPACK, QEL_WINE (the Wine loader), QEL_TOOLCHAIN (the toolchain
+# file), QEL_DEPS_PREFIX (the Windows builds of libtomcrypt and
+# libtommath), QEL_VERSION; WINEPREFIX and WINEDEBUG.
 
 bats_require_minimum_version 1.5.0
 
@@ -157,9 +157,13 @@ files() {
 	cmp "$QEL_BUILD/libqelcore.a" "$top/kit/lib/libqelcore.a"
 }
 
-@test "the kit's package files name no path of the build machine" {
-	run grep -rlF -e "$QEL_BUILD" -e "$QEL_DEPS_PREFIX" -e "$(dirname "$QEL_TOOLCHAIN")" \
-		"$top/kit/lib/cmake" "$top/kit/lib/pkgconfig" "$top/kit/doc"
+@test "no file of either zip names a path of the build machine" {
+	# The programs and archives too, libtomcrypt's and libtommath's
+	# included; the dependencies were built below QEL_DEPS_PREFIX's
+	# folder.
+	run grep -rlF -e "$QEL_BUILD" -e "$QEL_SOURCE" -e "$QEL_DEPS_PREFIX" \
+		-e "$(dirname "$QEL_DEPS_PREFIX")" -e "$(realpath "$QEL_DEPS_PREFIX")" \
+		"$top/kit" "$top/customer"
 	assert_output ""
 	run grep '^qelcore_DIR:' "$top/examples/CMakeCache.txt"
 	assert_output "qelcore_DIR:PATH=$top/kit/lib/cmake/qelcore"
