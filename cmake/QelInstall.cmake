@@ -199,6 +199,40 @@ if(WIN32)
 		DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
 endif()
 
+# --- Licence and notices ---------------------------------------------------
+#
+# qelcore is under the ISC licence (LICENSE). THIRD-PARTY-NOTICES lists what
+# each shipped program and archive contains, as the programs' link maps
+# show, with each component's notice (cmake/QelNotices.cmake): every
+# program of the build and libqelcore.a, in each Debian package's doc
+# folder (whose copyright file holds the licence) and in the kit's doc
+# folder with LICENSE.txt; qelhostid.exe alone in the customer's zip, with
+# LICENSE.txt. The texts in the zips have Windows' line ends.
+if(WIN32)
+	configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/notices/LICENSE.txt
+		@ONLY NEWLINE_STYLE CRLF)
+	set(qel_archives libqelcore.a=qelcore)
+	if(QEL_KIT_DEPENDENCIES)
+		list(APPEND qel_archives libtomcrypt.a=libtomcrypt libtommath.a=libtommath)
+	endif()
+	qel_third_party_notices(${PROJECT_BINARY_DIR}/notices/kit/THIRD-PARTY-NOTICES.txt CRLF
+		ARCHIVES ${qel_archives})
+	qel_third_party_notices(${PROJECT_BINARY_DIR}/notices/customer/THIRD-PARTY-NOTICES.txt CRLF
+		PROGRAMS qelhostid)
+	unset(qel_archives)
+	install(FILES
+			${PROJECT_BINARY_DIR}/notices/LICENSE.txt
+			${PROJECT_BINARY_DIR}/notices/kit/THIRD-PARTY-NOTICES.txt
+		DESTINATION ${QEL_INSTALL_DOCDIR} COMPONENT qelkeypair)
+	install(FILES
+			${PROJECT_BINARY_DIR}/notices/LICENSE.txt
+			${PROJECT_BINARY_DIR}/notices/customer/THIRD-PARTY-NOTICES.txt
+		DESTINATION . COMPONENT customer EXCLUDE_FROM_ALL)
+else()
+	qel_third_party_notices(${PROJECT_BINARY_DIR}/notices/THIRD-PARTY-NOTICES
+		ARCHIVES libqelcore.a=qelcore)
+endif()
+
 # --- What Debian wants of every package ------------------------------------
 #
 # Gzipped manual pages, and in share/doc/<package>/ the copyright file and
@@ -222,6 +256,7 @@ if(NOT WIN32)
 		install(FILES
 				${PROJECT_SOURCE_DIR}/packaging/copyright
 				${qel_dir}/changelog.Debian.gz
+				${PROJECT_BINARY_DIR}/notices/THIRD-PARTY-NOTICES
 			DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QEL_DEB_PACKAGE}
 			COMPONENT ${component})
 		install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian/${QEL_DEB_PACKAGE}
@@ -341,6 +376,15 @@ pkg-config file (qelcore) come with them.")
 		set(CPACK_DEBIAN_QELHOSTID_PACKAGE_DEPENDS "libtommath1")
 		set(CPACK_DEBIAN_QELKEYPAIR_PACKAGE_DEPENDS "libtommath1")
 	endif()
+	# Built-Using for the static programs, and the -dev package's
+	# Multi-Arch: same (its files are the same on every architecture or
+	# in the architecture's own folder, as for libsodium-dev and
+	# libzstd-dev), written by cmake/QelDebControl.cmake.
+	set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/QelDebControl.cmake)
+	set(CPACK_QEL_MAPS_DIR ${QEL_MAPS_DIR})
+	set(CPACK_QEL_MULTIARCH_SAME ${QEL_DEB_development})
+	# No Homepage: the project has none (CMAKE_PROJECT_HOMEPAGE_URL).
+
 	# The examples build against the library.
 	set(CPACK_DEBIAN_QELKEYPAIR_PACKAGE_SUGGESTS "libqelcore-dev")
 	# A product links libtomcrypt and libtommath with the static library.

@@ -53,6 +53,8 @@ setup() {
 		share/doc/qelkeypair/examples/Makefile \
 		share/doc/qelhostid/copyright share/doc/qelkeypair/copyright \
 		share/doc/libqelcore-dev/copyright \
+		share/doc/qelhostid/THIRD-PARTY-NOTICES share/doc/qelkeypair/THIRD-PARTY-NOTICES \
+		share/doc/libqelcore-dev/THIRD-PARTY-NOTICES \
 		share/lintian/overrides/qelhostid share/lintian/overrides/qelkeypair \
 		share/lintian/overrides/libqelcore-dev
 	do

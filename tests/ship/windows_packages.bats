@@ -105,25 +105,36 @@ files() {
 	assert_output "$(cd "$top/zips" && ls ./*.zip | sed 's|^\./||')"
 }
 
-@test "the customer zip: qelhostid.exe and README.txt, nothing else" {
+@test "the customer zip: qelhostid.exe, README.txt, the licence and the notices, nothing else" {
 	run files "$top/customer"
 	assert_output - <<-'OUT'
+		LICENSE.txt
 		README.txt
+		THIRD-PARTY-NOTICES.txt
 		qelhostid.exe
 		OUT
 }
 
-@test "the customer's README.txt: CR LF line ends, what to run and what to send" {
+@test "the text files of both zips have CR LF line ends" {
+	for f in customer/README.txt customer/LICENSE.txt customer/THIRD-PARTY-NOTICES.txt \
+		kit/doc/LICENSE.txt kit/doc/THIRD-PARTY-NOTICES.txt; do
+		lines=$(wc -l <"$top/$f")
+		assert [ "$lines" -gt 5 ]
+		# Every line ends in CR LF, the last one too, and there is no
+		# other CR.
+		run grep -c $'\r$' "$top/$f"
+		assert_equal "$f: $output" "$f: $lines"
+		run bash -c 'tr -cd "\r" <"$1" | wc -c' _ "$top/$f"
+		assert_equal "$f: $output" "$f: $lines"
+		run bash -c 'tail -c 2 "$1" | od -An -tx1' _ "$top/$f"
+		assert_equal "$f: $output" "$f:  0d 0a"
+	done
+	run bash -c 'tr -d "\r" <"$1" | cmp - "$2"' _ "$top/customer/LICENSE.txt" "$QEL_SOURCE/LICENSE"
+	assert_success
+}
+
+@test "the customer's README.txt: what to run and what to send" {
 	readme=$top/customer/README.txt
-	lines=$(wc -l <"$readme")
-	assert [ "$lines" -gt 5 ]
-	# Every line ends in CR LF, the last one too, and there is no other CR.
-	run grep -c $'\r$' "$readme"
-	assert_output "$lines"
-	run bash -c 'tr -cd "\r" <"$1" | wc -c' _ "$readme"
-	assert_output "$lines"
-	run bash -c 'tail -c 2 "$1" | od -An -tx1' _ "$readme"
-	assert_output " 0d 0a"
 	run tr -d '\r' <"$readme"
 	assert_line --index 0 "qelhostid $QEL_VERSION for Windows"
 	assert_output --partial 'qelhostid.exe'
@@ -134,7 +145,7 @@ files() {
 @test "the kit: programs, libraries, headers, CMake package, docs and examples" {
 	expected=$(
 		printf '%s\n' bin/qelhostid.exe bin/qelkeypair.exe \
-			doc/README.md doc/VENDOR.md \
+			doc/LICENSE.txt doc/README.md doc/THIRD-PARTY-NOTICES.txt doc/VENDOR.md \
 			doc/examples/CMakeLists.txt doc/examples/Makefile \
 			doc/examples/check_license.c doc/examples/sign_license.c \
 			include/qel/qelcore.h \
@@ -317,4 +328,43 @@ kit_build() {
 	assert_line --index 5 --regexp '^[0-9a-f]{64}$'
 	assert_file_exists qel_privkey.c
 	assert_file_exists qel_pubkey.c
+}
+
+@test "THIRD-PARTY-NOTICES.txt: what each program contains, and each notice" {
+	# notices file | programs | archives
+	while IFS='|' read -r notices programs archives; do
+		text=$(tr -d '\r' <"$top/$notices")
+		# The files listed, before the first notice.
+		run bash -c 'sed -n "1,/^---/s/^  \([^ ]*\)  .*/\1/p" | sort | xargs' <<<"$text"
+		assert_equal "$notices: $output" "$notices: $(xargs -n1 <<<"$programs $archives" | sort | xargs)"
+		for exe in $programs; do
+			symbols=$(x86_64-w64-mingw32-nm "$QEL_BUILD/$exe")
+			listed=$(sed -n "s/^  ${exe//./\\.}  *//p" <<<"$text")
+			# symbol | component | listed only with the symbol
+			while IFS='|' read -r symbol component only; do
+				if grep -qE " $symbol\$" <<<"$symbols"; then
+					assert_regex "$notices $exe: $listed" "(: |, )$component(,|\$)"
+					run grep -x -e "$component" -e "$component: .*" <<<"$text"
+					assert_success
+				elif [ "$only" = yes ]; then
+					refute_regex "$notices $exe: $listed" "(: |, )$component(,|\$)"
+				fi
+			done <<-'TABLE'
+				T main|qelcore|yes
+				T __mingw_pformat|mingw-w64|yes
+				T ___chkstk_ms|gcc-runtime|no
+				T dsa_make_key|libtomcrypt|yes
+				T mp_init|libtommath|yes
+				T pthread_create|winpthreads|yes
+			TABLE
+		done
+		# mingw's printf converts numbers with David M. Gay's code, whose
+		# notice must go with the program.
+		if x86_64-w64-mingw32-nm "$QEL_BUILD/qelhostid.exe" | grep -q ' T __gdtoa$'; then
+			assert_regex "$text" "Copyright \(C\) 1997-2001 Lucent Technologies"
+		fi
+	done <<-'TABLE'
+		customer/THIRD-PARTY-NOTICES.txt|qelhostid.exe|
+		kit/doc/THIRD-PARTY-NOTICES.txt|qelhostid.exe qelkeypair.exe|libqelcore.a libtomcrypt.a libtommath.a
+	TABLE
 }
