@@ -146,22 +146,15 @@ install(FILES
 		${PROJECT_BINARY_DIR}/qelcore-config-version.cmake
 	DESTINATION ${QEL_INSTALL_CMAKEDIR} COMPONENT development)
 
-# qelcore.pc finds the prefix from its own place, so an installed tree can
-# be moved (or installed with --prefix) and still be right.
-if(IS_ABSOLUTE "${QEL_INSTALL_PKGCONFIGDIR}")
-	set(QEL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
-else()
-	file(RELATIVE_PATH qel_up "/${QEL_INSTALL_PKGCONFIGDIR}" "/")
-	string(REGEX REPLACE "/$" "" qel_up "${qel_up}")
-	set(QEL_PC_PREFIX "\${pcfiledir}/${qel_up}")
-endif()
-foreach(dir IN ITEMS LIBDIR INCLUDEDIR)
-	if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
-		set(QEL_PC_${dir} "${CMAKE_INSTALL_${dir}}")
-	else()
-		set(QEL_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
-	endif()
-endforeach()
+# qelcore.pc in two forms, one of which is installed, as the prefix given
+# at install time asks:
+#   - below /usr, the system's prefix (the Debian package), with absolute
+#     paths, as Debian's own -dev packages have them: pkg-config leaves out
+#     -I/usr/include, a directory the compiler searches anyway, and could
+#     not tell that ${pcfiledir}/../../../include is the same;
+#   - anywhere else (cmake --install --prefix DIR, the Windows kit), with
+#     the prefix found from the file's own place, so that the installed
+#     tree can be moved and still be right.
 # libqelcore.a is static only: a product links it with pkg-config --static,
 # which adds libtomcrypt and libtommath (Requires.private) and the system
 # libraries it brings along (Libs.private). In the Windows kit libtomcrypt
@@ -178,10 +171,29 @@ if(QEL_KIT_DEPENDENCIES)
 elseif(WIN32)
 	set(QEL_PC_LIBS_PRIVATE "Libs.private: -liphlpapi -ladvapi32")
 endif()
-configure_file(${CMAKE_CURRENT_LIST_DIR}/qelcore.pc.in
-	${PROJECT_BINARY_DIR}/qelcore.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/qelcore.pc
-	DESTINATION ${QEL_INSTALL_PKGCONFIGDIR} COMPONENT development)
+foreach(form IN ITEMS system relocatable)
+	if(form STREQUAL "system")
+		set(QEL_PC_PREFIX /usr)
+	else()
+		file(RELATIVE_PATH qel_up "/${QEL_INSTALL_PKGCONFIGDIR}" "/")
+		string(REGEX REPLACE "/$" "" qel_up "${qel_up}")
+		set(QEL_PC_PREFIX "\${pcfiledir}/${qel_up}")
+	endif()
+	foreach(dir IN ITEMS LIBDIR INCLUDEDIR)
+		set(QEL_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+	endforeach()
+	configure_file(${CMAKE_CURRENT_LIST_DIR}/qelcore.pc.in
+		${PROJECT_BINARY_DIR}/pkgconfig/${form}/qelcore.pc @ONLY)
+endforeach()
+install(CODE "
+	if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+		set(qel_pc_form system)
+	else()
+		set(qel_pc_form relocatable)
+	endif()
+	file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${QEL_INSTALL_PKGCONFIGDIR}\"
+		TYPE FILE FILES \"${PROJECT_BINARY_DIR}/pkgconfig/\${qel_pc_form}/qelcore.pc\")"
+	COMPONENT development)
 
 install(FILES
 		${PROJECT_SOURCE_DIR}/README.md
@@ -290,6 +302,10 @@ set(CPACK_VERBATIM_VARIABLES ON)
 
 # A source package is the tree without builds, dependencies or history.
 set(CPACK_SOURCE_IGNORE_FILES "/build/" "/\\.deps/" "/\\.git/")
+
+# The packages and cpack's work land in the build directory, wherever cpack
+# is started (cpack -B DIR puts them elsewhere).
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 
 # Dates: SOURCE_DATE_EPOCH, else the Debian changelog's date
 # (cmake/QelCPackProject.cmake).

@@ -1,13 +1,16 @@
 #!/usr/bin/env bats
-# The Debian packages: cpack makes qelhostid (the customer's), qelkeypair
-# (the vendor's) and libqelcore-dev from the build; each has its control
-# fields (Built-Using for statically linked programs, Multi-Arch: same for
-# the -dev package, no Homepage), its files and no other package's, a
-# copyright file, the third-party notices, a Debian changelog and gzipped
-# manual pages, and lintian reports no error and no warning that the
-# package does not explain. As root, the three install with dpkg, the
-# programs run from the PATH, a product builds against the installed
-# library with nothing but pkg-config, and a purge leaves nothing behind.
+# The Debian packages: cpack, started from the top of the source tree as
+# docs/VENDOR.md says, makes qelhostid (the customer's), qelkeypair (the
+# vendor's) and libqelcore-dev in the build directory and writes nothing
+# in the source tree. Each has its control fields (Built-Using for
+# statically linked programs, Multi-Arch: same for the -dev package, no
+# Homepage), its files and no other package's, a copyright file, the
+# third-party notices, a Debian changelog and gzipped manual pages, and
+# lintian reports no error and no warning that the package does not
+# explain. The -dev package's qelcore.pc names only system directories. As
+# root, the three install with dpkg, the programs run from the PATH, a
+# product builds against the installed library with nothing but
+# pkg-config, and a purge leaves nothing behind.
 #
 # Environment: QEL_BUILD (the build directory), QEL_SOURCE (the source
 # tree), CPACK, LINTIAN, QEL_MAINTAINER (the Maintainer field).
@@ -18,15 +21,20 @@ packages="qelhostid qelkeypair libqelcore-dev"
 
 setup_file() {
 	cd "$BATS_FILE_TMPDIR" || return 1
-	"${CPACK:-cpack}" -G DEB --config "$QEL_BUILD/CPackConfig.cmake" -B debs >cpack.log 2>&1 ||
-		{ cat cpack.log; return 1; }
+	touch before-cpack
+	sleep 1
+	(cd "$QEL_SOURCE" && "${CPACK:-cpack}" -G DEB --config "$QEL_BUILD/CPackConfig.cmake") \
+		>cpack.log 2>&1 || { cat cpack.log; return 1; }
+	# What changed in the source tree meanwhile, builds aside.
+	find "$QEL_SOURCE" \( -path "$QEL_BUILD" -o -path "$QEL_SOURCE/build" -o -name .git \) -prune \
+		-o -newer before-cpack -print >source-changes
 }
 
 setup() {
 	bats_load_library bats-support
 	bats_load_library bats-assert
 	bats_load_library bats-file
-	debs=$BATS_FILE_TMPDIR/debs
+	debs=$QEL_BUILD
 	arch=$(dpkg --print-architecture)
 }
 
@@ -40,9 +48,14 @@ contents() {
 	dpkg-deb -c "$(deb "$1")" | awk '{ print substr($NF, 3) }' | grep -v -e '/$' -e '^$'
 }
 
-@test "cpack makes exactly the three packages" {
+@test "cpack makes exactly the three packages, in the build directory" {
 	run bash -c 'cd "$1" && ls *.deb' _ "$debs"
 	assert_output "$(for p in $packages; do basename "$(deb $p)"; done | sort)"
+}
+
+@test "cpack from the top of the source tree writes nothing there" {
+	run cat "$BATS_FILE_TMPDIR/source-changes"
+	assert_output ""
 }
 
 @test "control fields" {
@@ -166,7 +179,6 @@ source_of() {
 	assert_output 1
 }
 
-
 @test "each package holds its own files and no other's" {
 	run contents qelhostid
 	assert_output - <<-'FILES'
@@ -230,6 +242,22 @@ source_of() {
 	done
 }
 
+@test "qelcore.pc of the -dev package: absolute system paths, which pkg-config leaves out" {
+	mkdir "$BATS_TEST_TMPDIR/x" && cd "$BATS_TEST_TMPDIR/x" || return 1
+	dpkg-deb -x "$(deb libqelcore-dev)" .
+	multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+	export PKG_CONFIG_PATH=$PWD/usr/lib/$multiarch/pkgconfig
+	run pkg-config --variable=includedir qelcore
+	assert_output /usr/include
+	run pkg-config --variable=libdir qelcore
+	assert_output "/usr/lib/$multiarch"
+	run pkg-config --cflags qelcore
+	assert_success
+	assert_output ""
+	run pkg-config --static --libs qelcore
+	refute_output --partial -L
+}
+
 @test "lintian: no error, no unexplained warning" {
 	# Every override carries its reason on the line before it.
 	for p in $packages; do
@@ -284,6 +312,8 @@ source_of() {
 	run ./product
 	assert_success
 	assert_line --index 0 --partial "sha256 abc: ba7816bf"
+	run pkg-config --cflags qelcore
+	assert_output ""
 
 	run dpkg -P $packages
 	assert_success
