@@ -17,9 +17,9 @@
 #   adds a build rule that writes OUTPUT: which program and which archive
 #   contains which components, then each component's notice, qelcore's own
 #   (LICENSE) first. PROGRAMS defaults to every target given to
-#   qel_link_map, whose rule must come before this one's (the rule is made
-#   at the end of the directory); an archive's components are given. CRLF
-#   writes the text with Windows' line ends.
+#   qel_link_map anywhere in the project (the rule is made once the
+#   calling directory has been read); an archive's components are given.
+#   CRLF writes the text with Windows' line ends.
 #
 # Components come from the link map: objects and archives of the build tree
 # are qelcore's; the archives of QEL_DEPS_PREFIX are libtomcrypt's and
