@@ -12,21 +12,25 @@
 #                (find_package(qelcore CONFIG) gives qelcore::qelcore) and
 #                the pkg-config file qelcore.pc
 #
-# On Linux each component also gets share/doc/<package>/copyright and
-# changelog.Debian.gz, and share/lintian/overrides/<package>, and the
-# manual pages are installed gzipped, as Debian wants them. The library's
-# own headers are not installed: they are the library's business.
+# On Linux each component also gets share/doc/<package>/copyright,
+# THIRD-PARTY-NOTICES and changelog.Debian.gz, and
+# share/lintian/overrides/<package>, and the manual pages are installed
+# gzipped, as Debian wants them. The library's own headers are not
+# installed: they are the library's business; nor is
+# libqelcore_internal.a, the library as the tree's programs link it.
 #
 # On Windows the development component also holds libtomcrypt.a,
 # libtommath.a and their headers, the builds the programs link (from
-# scripts/build-windows-deps.sh), and a fourth component, customer
+# scripts/build-windows-deps.sh), the qelkeypair component LICENSE.txt and
+# THIRD-PARTY-NOTICES.txt in doc/, and a fourth component, customer
 # (installed only by name: cmake --install --component customer), holds
-# qelhostid.exe and README.txt for the customer, side by side.
+# qelhostid.exe, README.txt, LICENSE.txt and THIRD-PARTY-NOTICES.txt for
+# the customer, side by side.
 #
 # CPack makes the three .deb packages on Linux (cpack -G DEB) and two zips
 # on Windows (cpack, or cpack -G ZIP): the customer's (qelhostid-*.zip, the
 # customer component) and the vendor kit (qelcore-kit-*.zip, the other
-# three).
+# three), in the build directory.
 #
 # Included once from the top-level CMakeLists.txt, after the targets exist
 # and before the tests, which read CMAKE_INSTALL_LIBDIR and QEL_MAINTAINER.
