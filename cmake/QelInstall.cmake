@@ -12,21 +12,25 @@
 #                (find_package(qelcore CONFIG) gives qelcore::qelcore) and
 #                the pkg-config file qelcore.pc
 #
-# On Linux each component also gets share/doc/<package>/copyright and
-# changelog.Debian.gz, and share/lintian/overrides/<package>, and the
-# manual pages are installed gzipped, as Debian wants them. The library's
-# own headers are not installed: they are the library's business.
+# On Linux each component also gets share/doc/<package>/copyright,
+# THIRD-PARTY-NOTICES and changelog.Debian.gz, and
+# share/lintian/overrides/<package>, and the manual pages are installed
+# gzipped, as Debian wants them. The library's own headers are not
+# installed: they are the library's business; nor is
+# libqelcore_internal.a, the library as the tree's programs link it.
 #
 # On Windows the development component also holds libtomcrypt.a,
 # libtommath.a and their headers, the builds the programs link (from
-# scripts/build-windows-deps.sh), and a fourth component, customer
+# scripts/build-windows-deps.sh), the qelkeypair component LICENSE.txt and
+# THIRD-PARTY-NOTICES.txt in doc/, and a fourth component, customer
 # (installed only by name: cmake --install --component customer), holds
-# qelhostid.exe and README.txt for the customer, side by side.
+# qelhostid.exe, README.txt, LICENSE.txt and THIRD-PARTY-NOTICES.txt for
+# the customer, side by side.
 #
 # CPack makes the three .deb packages on Linux (cpack -G DEB) and two zips
 # on Windows (cpack, or cpack -G ZIP): the customer's (qelhostid-*.zip, the
 # customer component) and the vendor kit (qelcore-kit-*.zip, the other
-# three).
+# three), in the build directory.
 #
 # Included once from the top-level CMakeLists.txt, after the targets exist
 # and before the tests, which read CMAKE_INSTALL_LIBDIR and QEL_MAINTAINER.
@@ -73,59 +77,31 @@ endif()
 
 # --- What an installed qelcore::qelcore carries -------------------------
 #
-# In the build tree the usage requirements of qelcore come from the object
-# library qelcore_logic (the source tree and include/ as include
-# directories, LTM_DESC and the libtomcrypt target). Neither qelcore_logic
-# nor qel::tomcrypt is installed: their objects are inside libqelcore.a, and
-# the way the build found libtomcrypt (pkg-config here, a prefix in a cross
-# build) is no business of a consumer. So the installed target gets its
-# requirements directly: include/ (the product includes <qel/qelcore.h>,
-# which needs no other header than <stdint.h>), and qelcore::tomcrypt,
-# which qelcore-config.cmake makes on the consumer's machine, to link only:
-# nothing of libtomcrypt's (its include directory, LTM_DESC) reaches the
-# product's compile. In the Windows kit libtomcrypt's headers sit beside
-# <qel/qelcore.h> in include/, so a product sees <tomcrypt.h> anyway: there
-# qelcore::qelcore brings LTM_DESC as well, which <tomcrypt.h> needs to
-# declare ltm_desc.
-
-# Paths of the source tree count in the build tree only.
-get_target_property(qel_logic_includes qelcore_logic INTERFACE_INCLUDE_DIRECTORIES)
-set(qel_wrapped)
-foreach(dir IN LISTS qel_logic_includes)
-	if(dir MATCHES "^\\$<")
-		list(APPEND qel_wrapped "${dir}")
-	else()
-		list(APPEND qel_wrapped "$<BUILD_INTERFACE:${dir}>")
-	endif()
-endforeach()
-set_property(TARGET qelcore_logic PROPERTY INTERFACE_INCLUDE_DIRECTORIES "${qel_wrapped}")
-
-# The object library stays a build-tree requirement of qelcore.
-get_target_property(qel_core_links qelcore INTERFACE_LINK_LIBRARIES)
-set(qel_wrapped)
-foreach(lib IN LISTS qel_core_links)
-	if(lib STREQUAL "qelcore_logic")
-		list(APPEND qel_wrapped "$<BUILD_INTERFACE:qelcore_logic>")
-	else()
-		list(APPEND qel_wrapped "${lib}")
-	endif()
-endforeach()
-set_property(TARGET qelcore PROPERTY INTERFACE_LINK_LIBRARIES "${qel_wrapped}")
-unset(qel_wrapped)
-
-target_include_directories(qelcore INTERFACE
+# The installed library is qelcore_public (libqelcore.a; see
+# CMakeLists.txt), exported as qelcore::qelcore. Nothing of the build tree
+# goes with it: neither the object library qelcore_logic (its code is inside
+# libqelcore.a) nor qel::tomcrypt (the way the build found libtomcrypt,
+# pkg-config here, a prefix in a cross build, is no business of a
+# consumer). So the installed target gets its requirements directly:
+# include/ (the product includes <qel/qelcore.h>, which needs no other
+# header than <stdint.h>), and qelcore::tomcrypt, which qelcore-config.cmake
+# makes on the consumer's machine, to link only: nothing of libtomcrypt's
+# (its include directory, LTM_DESC) reaches the product's compile. In the
+# Windows kit libtomcrypt's headers sit beside <qel/qelcore.h> in include/,
+# so a product sees <tomcrypt.h> anyway: there qelcore::qelcore brings
+# LTM_DESC as well, which <tomcrypt.h> needs to declare ltm_desc.
+target_include_directories(qelcore_public INTERFACE
 	$<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 if(QEL_KIT_DEPENDENCIES)
-	target_link_libraries(qelcore INTERFACE $<INSTALL_INTERFACE:qelcore::tomcrypt>)
+	target_link_libraries(qelcore_public INTERFACE $<INSTALL_INTERFACE:qelcore::tomcrypt>)
 else()
-	target_link_libraries(qelcore INTERFACE
+	target_link_libraries(qelcore_public INTERFACE
 		$<INSTALL_INTERFACE:$<LINK_ONLY:qelcore::tomcrypt>>)
 endif()
-set_target_properties(qelcore PROPERTIES EXPORT_NAME qelcore)
 
 # The same name for a project that adds this tree with add_subdirectory.
 if(NOT TARGET qelcore::qelcore)
-	add_library(qelcore::qelcore ALIAS qelcore)
+	add_library(qelcore::qelcore ALIAS qelcore_public)
 endif()
 
 # --- Install rules -------------------------------------------------------
@@ -144,9 +120,9 @@ if(WIN32)
 		DESTINATION . COMPONENT customer EXCLUDE_FROM_ALL)
 endif()
 
-install(TARGETS qelcore EXPORT qelcore-targets
+install(TARGETS qelcore_public EXPORT qelcore-targets
 	ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
-install(FILES ${PROJECT_SOURCE_DIR}/include/qel/qelcore.h
+install(FILES ${PROJECT_BINARY_DIR}/include/qel/qelcore.h
 	DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qel COMPONENT development)
 install(EXPORT qelcore-targets
 	NAMESPACE qelcore::
@@ -174,22 +150,15 @@ install(FILES
 		${PROJECT_BINARY_DIR}/qelcore-config-version.cmake
 	DESTINATION ${QEL_INSTALL_CMAKEDIR} COMPONENT development)
 
-# qelcore.pc finds the prefix from its own place, so an installed tree can
-# be moved (or installed with --prefix) and still be right.
-if(IS_ABSOLUTE "${QEL_INSTALL_PKGCONFIGDIR}")
-	set(QEL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
-else()
-	file(RELATIVE_PATH qel_up "/${QEL_INSTALL_PKGCONFIGDIR}" "/")
-	string(REGEX REPLACE "/$" "" qel_up "${qel_up}")
-	set(QEL_PC_PREFIX "\${pcfiledir}/${qel_up}")
-endif()
-foreach(dir IN ITEMS LIBDIR INCLUDEDIR)
-	if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
-		set(QEL_PC_${dir} "${CMAKE_INSTALL_${dir}}")
-	else()
-		set(QEL_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
-	endif()
-endforeach()
+# qelcore.pc in two forms, one of which is installed, as the prefix given
+# at install time asks:
+#   - below /usr, the system's prefix (the Debian package), with absolute
+#     paths, as Debian's own -dev packages have them: pkg-config leaves out
+#     -I/usr/include, a directory the compiler searches anyway, and could
+#     not tell that ${pcfiledir}/../../../include is the same;
+#   - anywhere else (cmake --install --prefix DIR, the Windows kit), with
+#     the prefix found from the file's own place, so that the installed
+#     tree can be moved and still be right.
 # libqelcore.a is static only: a product links it with pkg-config --static,
 # which adds libtomcrypt and libtommath (Requires.private) and the system
 # libraries it brings along (Libs.private). In the Windows kit libtomcrypt
@@ -206,10 +175,29 @@ if(QEL_KIT_DEPENDENCIES)
 elseif(WIN32)
 	set(QEL_PC_LIBS_PRIVATE "Libs.private: -liphlpapi -ladvapi32")
 endif()
-configure_file(${CMAKE_CURRENT_LIST_DIR}/qelcore.pc.in
-	${PROJECT_BINARY_DIR}/qelcore.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/qelcore.pc
-	DESTINATION ${QEL_INSTALL_PKGCONFIGDIR} COMPONENT development)
+foreach(form IN ITEMS system relocatable)
+	if(form STREQUAL "system")
+		set(QEL_PC_PREFIX /usr)
+	else()
+		file(RELATIVE_PATH qel_up "/${QEL_INSTALL_PKGCONFIGDIR}" "/")
+		string(REGEX REPLACE "/$" "" qel_up "${qel_up}")
+		set(QEL_PC_PREFIX "\${pcfiledir}/${qel_up}")
+	endif()
+	foreach(dir IN ITEMS LIBDIR INCLUDEDIR)
+		set(QEL_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+	endforeach()
+	configure_file(${CMAKE_CURRENT_LIST_DIR}/qelcore.pc.in
+		${PROJECT_BINARY_DIR}/pkgconfig/${form}/qelcore.pc @ONLY)
+endforeach()
+install(CODE "
+	if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+		set(qel_pc_form system)
+	else()
+		set(qel_pc_form relocatable)
+	endif()
+	file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${QEL_INSTALL_PKGCONFIGDIR}\"
+		TYPE FILE FILES \"${PROJECT_BINARY_DIR}/pkgconfig/\${qel_pc_form}/qelcore.pc\")"
+	COMPONENT development)
 
 install(FILES
 		${PROJECT_SOURCE_DIR}/README.md
@@ -225,6 +213,40 @@ if(WIN32)
 	# files of libtomcrypt and libtommath).
 	install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
 		DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
+endif()
+
+# --- Licence and notices ---------------------------------------------------
+#
+# qelcore is under the ISC licence (LICENSE). THIRD-PARTY-NOTICES lists what
+# each shipped program and archive contains, as the programs' link maps
+# show, with each component's notice (cmake/QelNotices.cmake): every
+# program of the build and libqelcore.a, in each Debian package's doc
+# folder (whose copyright file holds the licence) and in the kit's doc
+# folder with LICENSE.txt; qelhostid.exe alone in the customer's zip, with
+# LICENSE.txt. The texts in the zips have Windows' line ends.
+if(WIN32)
+	configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_BINARY_DIR}/notices/LICENSE.txt
+		@ONLY NEWLINE_STYLE CRLF)
+	set(qel_archives libqelcore.a=qelcore)
+	if(QEL_KIT_DEPENDENCIES)
+		list(APPEND qel_archives libtomcrypt.a=libtomcrypt libtommath.a=libtommath)
+	endif()
+	qel_third_party_notices(${PROJECT_BINARY_DIR}/notices/kit/THIRD-PARTY-NOTICES.txt CRLF
+		ARCHIVES ${qel_archives})
+	qel_third_party_notices(${PROJECT_BINARY_DIR}/notices/customer/THIRD-PARTY-NOTICES.txt CRLF
+		PROGRAMS qelhostid)
+	unset(qel_archives)
+	install(FILES
+			${PROJECT_BINARY_DIR}/notices/LICENSE.txt
+			${PROJECT_BINARY_DIR}/notices/kit/THIRD-PARTY-NOTICES.txt
+		DESTINATION ${QEL_INSTALL_DOCDIR} COMPONENT qelkeypair)
+	install(FILES
+			${PROJECT_BINARY_DIR}/notices/LICENSE.txt
+			${PROJECT_BINARY_DIR}/notices/customer/THIRD-PARTY-NOTICES.txt
+		DESTINATION . COMPONENT customer EXCLUDE_FROM_ALL)
+else()
+	qel_third_party_notices(${PROJECT_BINARY_DIR}/notices/THIRD-PARTY-NOTICES
+		ARCHIVES libqelcore.a=qelcore)
 endif()
 
 # --- What Debian wants of every package ------------------------------------
@@ -250,6 +272,7 @@ if(NOT WIN32)
 		install(FILES
 				${PROJECT_SOURCE_DIR}/packaging/copyright
 				${qel_dir}/changelog.Debian.gz
+				${PROJECT_BINARY_DIR}/notices/THIRD-PARTY-NOTICES
 			DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${QEL_DEB_PACKAGE}
 			COMPONENT ${component})
 		install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian/${QEL_DEB_PACKAGE}
@@ -283,6 +306,24 @@ set(CPACK_VERBATIM_VARIABLES ON)
 
 # A source package is the tree without builds, dependencies or history.
 set(CPACK_SOURCE_IGNORE_FILES "/build/" "/\\.deps/" "/\\.git/")
+
+# The packages and cpack's work land in the build directory, wherever cpack
+# is started (cpack -B DIR puts them elsewhere).
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
+
+# Dates: SOURCE_DATE_EPOCH, else the Debian changelog's date
+# (cmake/QelCPackProject.cmake).
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog.in qel_trailer REGEX "^ -- ")
+string(REGEX REPLACE "^ -- .*  " "" qel_trailer "${qel_trailer}")
+execute_process(COMMAND date -u -d "${qel_trailer}" +%s
+	OUTPUT_VARIABLE CPACK_QEL_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+	RESULT_VARIABLE qel_rc ERROR_QUIET)
+if(NOT qel_rc EQUAL 0 OR NOT CPACK_QEL_RELEASE_EPOCH MATCHES "^[0-9]+$")
+	message(FATAL_ERROR "packaging/changelog.in: no date in \"${qel_trailer}\"")
+endif()
+unset(qel_trailer)
+unset(qel_rc)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/QelCPackProject.cmake)
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
@@ -355,6 +396,15 @@ pkg-config file (qelcore) come with them.")
 		set(CPACK_DEBIAN_QELHOSTID_PACKAGE_DEPENDS "libtommath1")
 		set(CPACK_DEBIAN_QELKEYPAIR_PACKAGE_DEPENDS "libtommath1")
 	endif()
+	# Built-Using for the static programs, and the -dev package's
+	# Multi-Arch: same (its files are the same on every architecture or
+	# in the architecture's own folder, as for libsodium-dev and
+	# libzstd-dev), written by cmake/QelDebControl.cmake.
+	set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/QelDebControl.cmake)
+	set(CPACK_QEL_MAPS_DIR ${QEL_MAPS_DIR})
+	set(CPACK_QEL_MULTIARCH_SAME ${QEL_DEB_development})
+	# No Homepage: the project has none (CMAKE_PROJECT_HOMEPAGE_URL).
+
 	# The examples build against the library.
 	set(CPACK_DEBIAN_QELKEYPAIR_PACKAGE_SUGGESTS "libqelcore-dev")
 	# A product links libtomcrypt and libtommath with the static library.

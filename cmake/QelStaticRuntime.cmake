@@ -23,6 +23,7 @@
 # Included from the top-level CMakeLists.txt after QelDependencies.
 
 include_guard(GLOBAL)
+include(QelNotices)
 
 option(QEL_STATIC_PROGRAMS
 	"Link qelhostid and qelkeypair as static PIE programs (Linux only)" ON)
@@ -69,9 +70,13 @@ function(qel_link_static target)
 	target_link_libraries(${target} PRIVATE -static-pie)
 endfunction()
 
-# qel_static_program(TARGET): qel_link_static when QEL_STATIC_PROGRAMS is ON.
+# qel_static_program(TARGET): for a program that ships: qel_link_static
+# when QEL_STATIC_PROGRAMS is ON, and on every platform a link map that
+# tells what the program contains, for its notices and the Debian
+# package's Built-Using (qel_link_map of cmake/QelNotices.cmake).
 function(qel_static_program target)
 	if(QEL_STATIC_PROGRAMS)
 		qel_link_static(${target})
 	endif()
+	qel_link_map(${target})
 endfunction()

@@ -18,7 +18,7 @@ enable_language(RC)
 
 # The vendor, as the packages name it.
 set(QEL_COMPANY "qelcore")
-set(QEL_COPYRIGHT "Copyright (C) 2026 qelcore maintainers")
+set(QEL_COPYRIGHT "Copyright (C) 2026 qelcore developers")
 
 function(qel_windows_resources target description)
 	set(QEL_RC_NAME ${target})

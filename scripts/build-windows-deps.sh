@@ -9,12 +9,28 @@
 #
 # QEL_DEPS_DIR defaults to <repo>/.deps/windows. The stamp records the source
 # package versions and the recipe; when it matches, the script does nothing
-# and prints nothing. The cross compiler comes from scripts/setup.sh; this
-# script installs only dpkg-dev, for apt-get source, when it is missing.
+# and prints nothing.
+#
+#   build-windows-deps.sh --source DIR
+#
+# only fetches the two source packages, Debian's patches applied, into DIR
+# (which must not exist) and stops: the sources the archives are built
+# from, for a build of one's own (with Visual C++, say).
+#
+# What it writes: the prefix, and while it runs its work folders beside it
+# ($QEL_DEPS_DIR.apt, $QEL_DEPS_DIR.work.*, $QEL_DEPS_DIR.new.*, removed at
+# the end); with --source, DIR. Nothing else: it installs nothing, needs no
+# root, and leaves the machine's apt configuration, lists and caches alone.
+# apt fetches the source packages with a configuration of its own in
+# $QEL_DEPS_DIR.apt: deb-src entries derived from the machine's binary apt
+# sources (no repository address is written by hand), its own lists and
+# cache, and none of the machine's update hooks. The cross compiler and
+# dpkg-dev (dpkg-source, for apt-get source) come from scripts/setup.sh.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 prefix=${QEL_DEPS_DIR:-$repo/.deps/windows}
+prefix=${prefix%/}
 host=x86_64-w64-mingw32
 # The posix thread model, as in cmake/toolchain-mingw-w64-x86_64.cmake.
 cc=$host-gcc-posix
@@ -28,6 +44,17 @@ die() {
 	echo "build-windows-deps: $*" >&2
 	exit 1
 }
+
+source_dir=""
+case ${1:-} in
+"") ;;
+--source)
+	[ $# -eq 2 ] || die "usage: build-windows-deps.sh [--source DIR]"
+	source_dir=$2
+	[ ! -e "$source_dir" ] || die "$source_dir exists"
+	;;
+*) die "usage: build-windows-deps.sh [--source DIR]" ;;
+esac
 
 # The source version of a -dev package: the installed one (what the native
 # build links), or else the one apt would install.
@@ -47,103 +74,49 @@ source_version() {
 tomcrypt_ver=$(source_version libtomcrypt-dev)
 tommath_ver=$(source_version libtommath-dev)
 
-command -v "$cc" >/dev/null || die "$cc not found (scripts/setup.sh installs mingw-w64)"
+command -v dpkg-source >/dev/null || die "dpkg-source not found (scripts/setup.sh installs dpkg-dev)"
 
-stamp_text() {
-	cat <<-EOF
-		libtomcrypt $tomcrypt_ver
-		libtommath $tommath_ver
-		host $host
-		compiler $("$cc" -dumpfullversion) $(dpkg-query -W -f='${Version}' "gcc-mingw-w64-x86-64-posix" 2>/dev/null || true)
-		cflags tommath $tommath_cflags
-		cflags tomcrypt $tomcrypt_cflags
-		recipe $recipe
-	EOF
-}
-want=$(stamp_text)
+if [ -z "$source_dir" ]; then
+	command -v "$cc" >/dev/null || die "$cc not found (scripts/setup.sh installs mingw-w64)"
 
-if [ -f "$prefix/stamp" ] && [ "$(cat "$prefix/stamp")" = "$want" ] &&
-	[ -f "$prefix/lib/libtommath.a" ] && [ -f "$prefix/lib/libtomcrypt.a" ] &&
-	[ -f "$prefix/include/tommath.h" ] && [ -f "$prefix/include/tomcrypt.h" ]; then
-	exit 0
+	stamp_text() {
+		cat <<-EOF
+			libtomcrypt $tomcrypt_ver
+			libtommath $tommath_ver
+			host $host
+			compiler $("$cc" -dumpfullversion) $(dpkg-query -W -f='${Version}' "gcc-mingw-w64-x86-64-posix" 2>/dev/null || true)
+			cflags tommath $tommath_cflags
+			cflags tomcrypt $tomcrypt_cflags
+			recipe $recipe
+		EOF
+	}
+	want=$(stamp_text)
+
+	if [ -f "$prefix/stamp" ] && [ "$(cat "$prefix/stamp")" = "$want" ] &&
+		[ -f "$prefix/lib/libtommath.a" ] && [ -f "$prefix/lib/libtomcrypt.a" ] &&
+		[ -f "$prefix/include/tommath.h" ] && [ -f "$prefix/include/tomcrypt.h" ]; then
+		exit 0
+	fi
+	echo "build-windows-deps: libtomcrypt $tomcrypt_ver, libtommath $tommath_ver for $host into $prefix"
 fi
-
 start=$SECONDS
-echo "build-windows-deps: libtomcrypt $tomcrypt_ver, libtommath $tommath_ver for $host into $prefix"
 
-as_root() {
-	[ "$(id -u)" = 0 ] || die "$* needs root"
-	"$@"
-}
-
-# Writes deb-src twins of the machine's enabled binary sources, so that no
-# repository address is ever written by hand. deb822 stanzas (*.sources) and
-# one-line entries (sources.list, *.list) are handled alike.
-add_deb_src() {
-	local dir list f stanzas="" lines=""
-	eval "$(apt-config shell dir Dir::Etc::sourceparts/d list Dir::Etc::sourcelist/f)"
-	dir=${dir%/}
-	for f in "$dir"/*.sources; do
-		[ -f "$f" ] || continue
-		case $f in "$dir"/qel-deb-src.sources) continue ;; esac
-		stanzas+=$(awk 'BEGIN { RS = ""; ORS = "\n\n" }
-			{
-				n = split($0, line, "\n")
-				types = ""; enabled = "yes"
-				for (i = 1; i <= n; i++) {
-					if (line[i] ~ /^[Tt]ypes:/) { types = line[i]; sub(/^[^:]*:/, "", types) }
-					if (line[i] ~ /^[Ee]nabled:[ \t]*[Nn][Oo]/) enabled = "no"
-				}
-				if (enabled == "no" || types !~ /(^|[ \t])deb([ \t]|$)/ || types ~ /deb-src/) next
-				out = "Types: deb-src"
-				for (i = 1; i <= n; i++)
-					if (line[i] !~ /^#/ && line[i] !~ /^[Tt]ypes:/) out = out "\n" line[i]
-				print out
-			}' "$f")
-		stanzas+=$'\n\n'
-	done
-	for f in "$list" "$dir"/*.list; do
-		[ -f "$f" ] || continue
-		case $f in "$dir"/qel-deb-src.list) continue ;; esac
-		lines+=$(sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f")
-		lines+=$'\n'
-	done
-	stanzas=$(printf '%s' "$stanzas" | sed '/./,$!d')
-	lines=$(printf '%s' "$lines" | sed '/^$/d')
-	[ -n "$stanzas$lines" ] || die "no binary apt source to derive a deb-src entry from"
-	if [ -n "$stanzas" ]; then
-		printf '%s\n' "$stanzas" | as_root tee "$dir/qel-deb-src.sources" >/dev/null
-	fi
-	if [ -n "$lines" ]; then
-		printf '%s\n' "$lines" | as_root tee "$dir/qel-deb-src.list" >/dev/null
-	fi
-	as_root apt-get update -qq
-}
-
-have_source() {
-	LC_ALL=C apt-cache showsrc "$1" 2>/dev/null | grep -qx "Version: $2"
-}
-
-if ! have_source libtomcrypt "$tomcrypt_ver" || ! have_source libtommath "$tommath_ver"; then
-	echo "build-windows-deps: adding deb-src entries derived from the apt sources"
-	add_deb_src
-	have_source libtomcrypt "$tomcrypt_ver" || die "apt has no source for libtomcrypt $tomcrypt_ver"
-	have_source libtommath "$tommath_ver" || die "apt has no source for libtommath $tommath_ver"
-fi
-
-if ! command -v dpkg-source >/dev/null; then
-	echo "build-windows-deps: installing dpkg-dev for apt-get source"
-	as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends dpkg-dev >/dev/null
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/qel-windows-deps.XXXXXX")
+mkdir -p "$(dirname "$prefix")"
+apt=$prefix.apt
+work=$(mktemp -d "$prefix.work.XXXXXX")
 stage=""
 cleanup() {
-	rm -rf "$work"
+	rm -rf "$work" "$apt"
 	if [ -n "$stage" ]; then rm -rf "$stage"; fi
 }
 trap cleanup EXIT
 log=$work/build.log
+# apt's fetch methods run as the _apt user when started by root: the
+# folders they write into must be open to it. Temporary files (gpgv's
+# among them) go below the work folder too.
+chmod 755 "$work"
+mkdir -m 1777 "$work/tmp"
+export TMPDIR=$work/tmp
 
 # Runs a step with its output in the log, shown only when the step fails.
 step() {
@@ -153,9 +126,72 @@ step() {
 	fi
 }
 
-# apt-get source downloads as the _apt user, which cannot write into a
-# private mktemp directory; give it one of its own.
-mkdir "$work/src"
+# apt's own configuration in $apt, read first (APT_CONFIG): the machine's
+# configuration parts (proxies, checks) through links, the deb-src twins of
+# its binary sources, and lists and caches of its own. The last part clears
+# the hooks the machine's parts run after an update (they refresh the
+# machine's own caches).
+rm -rf "$apt"
+mkdir -p "$apt/apt.conf.d" "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial"
+eval "$(apt-config shell parts Dir::Etc::parts/d sources Dir::Etc::sourceparts/d \
+	list Dir::Etc::sourcelist/f)"
+for f in "${parts%/}"/*; do
+	[ -f "$f" ] && ln -s "$f" "$apt/apt.conf.d/"
+done
+cat >"$apt/apt.conf.d/zzzz-qel-no-hooks" <<-'EOF'
+	#clear APT::Update::Pre-Invoke;
+	#clear APT::Update::Post-Invoke;
+	#clear APT::Update::Post-Invoke-Success;
+EOF
+cat >"$apt/apt.conf" <<-EOF
+	Dir::Etc::Parts "$apt/apt.conf.d";
+	Dir::Etc::SourceList "$apt/sources.list";
+	Dir::Etc::SourceParts "$apt/sources.list.d";
+	Dir::State::Lists "$apt/lists";
+	Dir::Cache "$apt/cache";
+EOF
+export APT_CONFIG=$apt/apt.conf
+
+# deb-src twins of the machine's enabled binary sources: deb822 stanzas
+# (*.sources) and one-line entries (sources.list, *.list) alike.
+stanzas=""
+lines=""
+for f in "${sources%/}"/*.sources; do
+	[ -f "$f" ] || continue
+	stanzas+=$(awk 'BEGIN { RS = ""; ORS = "\n\n" }
+		{
+			n = split($0, line, "\n")
+			types = ""; enabled = "yes"
+			for (i = 1; i <= n; i++) {
+				if (line[i] ~ /^[Tt]ypes:/) { types = line[i]; sub(/^[^:]*:/, "", types) }
+				if (line[i] ~ /^[Ee]nabled:[ \t]*[Nn][Oo]/) enabled = "no"
+			}
+			if (enabled == "no" || types !~ /(^|[ \t])deb([ \t]|$)/) next
+			out = "Types: deb-src"
+			for (i = 1; i <= n; i++)
+				if (line[i] !~ /^#/ && line[i] !~ /^[Tt]ypes:/) out = out "\n" line[i]
+			print out
+		}' "$f")
+	stanzas+=$'\n\n'
+done
+for f in "$list" "${sources%/}"/*.list; do
+	[ -f "$f" ] || continue
+	lines+=$(sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f")
+	lines+=$'\n'
+done
+stanzas=$(printf '%s' "$stanzas" | sed '/./,$!d')
+lines=$(printf '%s' "$lines" | sed '/^$/d')
+[ -n "$stanzas$lines" ] || die "no binary apt source to derive a deb-src entry from"
+printf '%s\n' "$stanzas" >"$apt/sources.list.d/deb-src.sources"
+printf '%s\n' "$lines" >"$apt/sources.list"
+
+echo "build-windows-deps: fetching Debian's sources of libtomcrypt and libtommath"
+step apt-get update
+for pkg in "libtomcrypt=$tomcrypt_ver" "libtommath=$tommath_ver"; do
+	LC_ALL=C apt-cache showsrc "${pkg%=*}" 2>/dev/null | grep -qx "Version: ${pkg#*=}" ||
+		die "apt has no source for ${pkg%=*} ${pkg#*=}"
+done
+mkdir -m 755 "$work/src"
 if [ "$(id -u)" = 0 ] && id _apt >/dev/null 2>&1; then
 	chown _apt "$work/src"
 fi
@@ -168,7 +204,13 @@ if [ ! -f "$tomcrypt_src/makefile" ] || [ ! -f "$tommath_src/makefile" ]; then
 	die "unexpected layout of the unpacked sources"
 fi
 
-mkdir -p "$(dirname "$prefix")"
+if [ -n "$source_dir" ]; then
+	mkdir -p "$source_dir"
+	mv "$tomcrypt_src" "$tommath_src" "$source_dir/"
+	echo "build-windows-deps: sources in $source_dir ($((SECONDS - start)) s)"
+	exit 0
+fi
+
 stage=$(mktemp -d "$prefix.new.XXXXXX")
 mkdir "$stage/include" "$stage/lib"
 jobs=$(nproc)

@@ -5,7 +5,8 @@
 # the system's are not analysed.
 #
 # usage: lint.sh [BUILD_DIR]   (default build/default, which must hold
-#                               compile_commands.json)
+#                               compile_commands.json and the configured
+#                               public header, include/qel/qelcore.h)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$top/build/default}" && pwd)
@@ -33,7 +34,7 @@ echo "lint: clang-tidy, ${#tidy_sources[@]} files"
 tidy_one() {
 	local out
 	if ! out=$(clang-tidy -p "$build" --quiet \
-		--header-filter="^$top/(core|hostid|keys|tools|include)/" "$1" 2>&1); then
+		--header-filter="^($top/(core|hostid|keys|tools)|$build/include)/" "$1" 2>&1); then
 		grep -v ' warnings\? generated\.$' <<<"$out"
 		return 1
 	fi
@@ -50,7 +51,7 @@ echo "lint: cppcheck, ${#sources[@]} files"
 if ! cppcheck --std=c++20 --language=c++ --quiet --error-exitcode=1 \
 	--enable=warning,style,performance,portability --inconclusive \
 	--inline-suppr --suppressions-list=scripts/cppcheck-suppressions.txt \
-	-I . -I include -DQEL_PLATFORM_NAME='"Linux"' -DLTM_DESC \
+	-I . -I "$build/include" -DQEL_PLATFORM_NAME='"Linux"' -DLTM_DESC \
 	--template='{file}:{line}: {severity}: {message} [{id}]' \
 	"${sources[@]}"; then
 	status=1

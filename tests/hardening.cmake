@@ -45,7 +45,7 @@ add_executable(qel_alloc_sweep
 	$<TARGET_OBJECTS:qelcore_logic>)
 add_dependencies(qel_alloc_sweep qel_counted_libs)
 target_include_directories(qel_alloc_sweep PRIVATE
-	${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR}
+	${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/include ${CMAKE_CURRENT_SOURCE_DIR}
 	${TOMCRYPT_INCLUDE_DIRS})
 target_compile_definitions(qel_alloc_sweep PRIVATE
 	LTM_DESC

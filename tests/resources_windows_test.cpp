@@ -82,7 +82,7 @@ TEST(Resources, VersionInfoCarriesTheProjectVersion)
 		    {"FileDescription", p.description},
 		    {"OriginalFilename", p.file},
 		    {"CompanyName", "qelcore"},
-		    {"LegalCopyright", "Copyright (C) 2026 qelcore maintainers"},
+		    {"LegalCopyright", "Copyright (C) 2026 qelcore developers"},
 		};
 		for (const Value &v : values)
 			EXPECT_EQ(string_value(block, v.name), v.text) << v.name;

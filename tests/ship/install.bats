@@ -5,6 +5,9 @@
 # and a product (consumer/) builds with -Wall -Wextra -Werror and runs
 # against the installed qelcore, as C99 and as C++, through the CMake
 # package and through pkg-config, listing the same addresses as qelhostid.
+# The header's version is the library's; the library's only global symbols
+# are the header's functions, so a C++ product with functions of its own
+# named like the library's internal ones links and works.
 #
 # Environment: QEL_BUILD (the build directory); QEL_LIBDIR (its library
 # folder below the prefix: lib, or Debian's multiarch one); CC and CXX;
@@ -31,6 +34,7 @@ setup() {
 	bats_load_library bats-support
 	bats_load_library bats-assert
 	bats_load_library bats-file
+	load symbols
 	cd "$BATS_TEST_TMPDIR" || exit 1
 }
 
@@ -49,6 +53,8 @@ setup() {
 		share/doc/qelkeypair/examples/Makefile \
 		share/doc/qelhostid/copyright share/doc/qelkeypair/copyright \
 		share/doc/libqelcore-dev/copyright \
+		share/doc/qelhostid/THIRD-PARTY-NOTICES share/doc/qelkeypair/THIRD-PARTY-NOTICES \
+		share/doc/libqelcore-dev/THIRD-PARTY-NOTICES \
 		share/lintian/overrides/qelhostid share/lintian/overrides/qelkeypair \
 		share/lintian/overrides/libqelcore-dev
 	do
@@ -91,6 +97,20 @@ setup() {
 	refute_output --partial -ltomcrypt
 	run pkg-config --static --libs-only-l qelcore
 	assert_equal "$(xargs <<<"$output")" "-lqelcore -ltomcrypt -ltommath"
+}
+
+@test "the header's version and the library's agree, and are the package's" {
+	IFS=. read -r major minor patch <<<"$(pkg-config --modversion qelcore)"
+	# shellcheck disable=SC2046
+	"${CC:-cc}" -std=c99 -Wall -Wextra -Werror ${QEL_CFLAGS:-} $(pkg-config --cflags qelcore) \
+		-o version "$consumer/version.c" ${QEL_LDFLAGS:-} $(pkg-config --static --libs qelcore)
+	run ./version
+	assert_success
+	number=$((major * 10000 + minor * 100 + patch))
+	assert_output - <<-OUT
+		header $major.$minor.$patch $major.$minor.$patch $number
+		library $major.$minor.$patch $number
+		OUT
 }
 
 @test "the header compiles alone as C99 and as C++, without <tomcrypt.h>" {
@@ -147,6 +167,40 @@ setup() {
 		${CC:-cc} consumer.c -std=c99 ${QEL_CFLAGS:-}
 		${CXX:-c++} consumer.cpp -std=c++20 ${QEL_CXXFLAGS:-}
 	TABLE
+}
+
+@test "the library's only global symbols are the header's functions" {
+	run header_functions "$prefix/include"
+	assert_success
+	assert_line sha256_hex
+	assert_line hostid_list_get_sorted
+	functions=$output
+	run defined_globals nm "$prefix/$QEL_LIBDIR/libqelcore.a"
+	assert_success
+	assert_output "$functions"
+}
+
+@test "a C++ product with functions named like the library's own links and lists the addresses" {
+	# error_set and str_format would clash at the link, a product's
+	# mem_calloc and file_open would replace the library's.
+	# shellcheck disable=SC2046
+	run "${CXX:-c++}" -std=c++20 -Wall -Wextra -Wpedantic -Werror ${QEL_CXXFLAGS:-} \
+		$(pkg-config --cflags qelcore) -o own_names "$consumer/own_names.cpp" \
+		${QEL_LDFLAGS:-} $(pkg-config --static --libs qelcore)
+	assert_success
+	# The product's names are the link names of functions in the library.
+	"${CXX:-c++}" -std=c++20 ${QEL_CXXFLAGS:-} $(pkg-config --cflags qelcore) \
+		-c -o own_names.o "$consumer/own_names.cpp"
+	mapfile -t names < <(link_names nm own_names.o error_set str_format mem_calloc file_open)
+	assert_equal "${#names[@]}" 4
+	for name in "${names[@]}"; do
+		run bash -c 'nm "$1" | awk -v n="$2" "\$3 == n { print \$2 }"' _ \
+			"$prefix/$QEL_LIBDIR/libqelcore.a" "$name"
+		assert_equal "$name: $output" "$name: t"
+	done
+	run ./own_names
+	assert_success
+	assert_output "$(sed 1d <<<"$expected")"
 }
 
 @test "a product lists the same addresses as qelhostid, in a namespace of known links" {

@@ -1,12 +1,16 @@
 #!/usr/bin/env bats
-# The Debian packages: cpack makes qelhostid (the customer's), qelkeypair
-# (the vendor's) and libqelcore-dev from the build; each has its control
-# fields, its files and no other package's, a copyright file, a Debian
-# changelog and gzipped manual pages, and lintian reports no error and no
-# warning that the package does not explain. As root, the three install
-# with dpkg, the programs run from the PATH, a product builds against the
-# installed library with nothing but pkg-config, and a purge leaves nothing
-# behind.
+# The Debian packages: cpack, started from the top of the source tree as
+# docs/VENDOR.md says, makes qelhostid (the customer's), qelkeypair (the
+# vendor's) and libqelcore-dev in the build directory and writes nothing
+# in the source tree. Each has its control fields (Built-Using for
+# statically linked programs, Multi-Arch: same for the -dev package, no
+# Homepage), its files and no other package's, a copyright file, the
+# third-party notices, a Debian changelog and gzipped manual pages, and
+# lintian reports no error and no warning that the package does not
+# explain. The -dev package's qelcore.pc names only system directories. As
+# root, the three install with dpkg, the programs run from the PATH, a
+# product builds against the installed library with nothing but
+# pkg-config, and a purge leaves nothing behind.
 #
 # Environment: QEL_BUILD (the build directory), QEL_SOURCE (the source
 # tree), CPACK, LINTIAN, QEL_MAINTAINER (the Maintainer field).
@@ -17,15 +21,20 @@ packages="qelhostid qelkeypair libqelcore-dev"
 
 setup_file() {
 	cd "$BATS_FILE_TMPDIR" || return 1
-	"${CPACK:-cpack}" -G DEB --config "$QEL_BUILD/CPackConfig.cmake" -B debs >cpack.log 2>&1 ||
-		{ cat cpack.log; return 1; }
+	touch before-cpack
+	sleep 1
+	(cd "$QEL_SOURCE" && "${CPACK:-cpack}" -G DEB --config "$QEL_BUILD/CPackConfig.cmake") \
+		>cpack.log 2>&1 || { cat cpack.log; return 1; }
+	# What changed in the source tree meanwhile, builds aside.
+	find "$QEL_SOURCE" \( -path "$QEL_BUILD" -o -path "$QEL_SOURCE/build" -o -name .git \) -prune \
+		-o -newer before-cpack -print >source-changes
 }
 
 setup() {
 	bats_load_library bats-support
 	bats_load_library bats-assert
 	bats_load_library bats-file
-	debs=$BATS_FILE_TMPDIR/debs
+	debs=$QEL_BUILD
 	arch=$(dpkg --print-architecture)
 }
 
@@ -36,12 +45,17 @@ deb() {
 
 # contents PACKAGE: the paths in PACKAGE, one a line, without the "./".
 contents() {
-	dpkg-deb -c "$(deb "$1")" | awk '{ print substr($NF, 3) }' | grep -v '/$'
+	dpkg-deb -c "$(deb "$1")" | awk '{ print substr($NF, 3) }' | grep -v -e '/$' -e '^$'
 }
 
-@test "cpack makes exactly the three packages" {
+@test "cpack makes exactly the three packages, in the build directory" {
 	run bash -c 'cd "$1" && ls *.deb' _ "$debs"
 	assert_output "$(for p in $packages; do basename "$(deb $p)"; done | sort)"
+}
+
+@test "cpack from the top of the source tree writes nothing there" {
+	run cat "$BATS_FILE_TMPDIR/source-changes"
+	assert_output ""
 }
 
 @test "control fields" {
@@ -56,6 +70,8 @@ contents() {
 		run dpkg-deb -f "$(deb "$p")" Description
 		assert_line --index 0 "$synopsis"
 		assert [ "${#lines[@]}" -gt 2 ]
+		run dpkg-deb -f "$(deb "$p")" Homepage
+		assert_output ""
 	done <<-'TABLE'
 		qelhostid|utils|print this machine's hardware addresses for a node-locked licence
 		qelkeypair|utils|make the DSA key pair that signs node-locked licences
@@ -80,12 +96,94 @@ contents() {
 	fi
 	run dpkg-deb -f "$(deb libqelcore-dev)" Depends
 	assert_output "libtomcrypt-dev, libtommath-dev"
+	run dpkg-deb -f "$(deb libqelcore-dev)" Multi-Arch
+	assert_output same
+	for p in qelhostid qelkeypair; do
+		run dpkg-deb -f "$(deb $p)" Multi-Arch
+		refute_output same
+	done
+}
+
+# source_of FILE: "SOURCE (= VERSION)" of the Debian source package that
+# installed FILE.
+source_of() {
+	local package
+	package=$(dpkg -S "$1" | sed 's/[:,].*//')
+	dpkg-query -W -f='${source:Package} (= ${source:Version})' "$package"
+}
+
+@test "Built-Using: the source packages of what a static program contains" {
+	libc=$(source_of "$(realpath -m "$(gcc -print-file-name=libc.a)")")
+	libgcc=$(source_of "$(realpath -m "$(gcc -print-libgcc-file-name)")")
+	tomcrypt=$(dpkg-query -W -f='${source:Package} (= ${source:Version})' libtomcrypt-dev)
+	tommath=$(dpkg-query -W -f='${source:Package} (= ${source:Version})' libtommath-dev)
+	for p in qelhostid qelkeypair; do
+		want=""
+		# What the unstripped program holds, by a symbol of each.
+		if ! readelf -d "$QEL_BUILD/$p" | grep -q NEEDED; then
+			symbols=$(nm "$QEL_BUILD/$p")
+			want=$(
+				# symbol | source package
+				while IFS='|' read -r symbol source; do
+					if grep -q " $symbol\$" <<<"$symbols"; then echo "$source"; fi
+				done <<-TABLE
+					T __libc_start_main|$libc
+					t _Unwind_Find_FDE|$libgcc
+					T dsa_make_key|$tomcrypt
+					T mp_init|$tommath
+				TABLE
+			)
+			want=$(LC_ALL=C sort <<<"$want" | paste -sd, | sed 's/,/, /g')
+			assert [ -n "$want" ]
+		fi
+		run dpkg-deb -f "$(deb $p)" Built-Using
+		assert_equal "$p: $output" "$p: $want"
+	done
+	run dpkg-deb -f "$(deb libqelcore-dev)" Built-Using
+	assert_output ""
+}
+
+@test "THIRD-PARTY-NOTICES: what each program contains, and each notice" {
+	mkdir "$BATS_TEST_TMPDIR/x" && cd "$BATS_TEST_TMPDIR/x" || return 1
+	dpkg-deb -x "$(deb qelhostid)" .
+	notices=usr/share/doc/qelhostid/THIRD-PARTY-NOTICES
+	for p in qelkeypair libqelcore-dev; do
+		dpkg-deb --fsys-tarfile "$(deb $p)" | tar -xOf - "./usr/share/doc/$p/THIRD-PARTY-NOTICES" >other
+		run cmp "$notices" other
+		assert_success
+	done
+	run grep -x '  libqelcore\.a  *qelcore' "$notices"
+	assert_success
+	for p in qelhostid qelkeypair; do
+		symbols=$(nm "$QEL_BUILD/$p")
+		listed=$(sed -n "s/^  $p  *//p" "$notices")
+		assert [ -n "$listed" ]
+		# symbol | component | listed only with the symbol
+		while IFS='|' read -r symbol component only; do
+			if grep -qE " $symbol\$" <<<"$symbols"; then
+				assert_regex "$p: $listed" "(: |, )$component(,|\$)"
+				run grep -x -e "$component" -e "$component: .*" "$notices"
+				assert_success
+			elif [ "$only" = yes ]; then
+				refute_regex "$p: $listed" "(: |, )$component(,|\$)"
+			fi
+		done <<-'TABLE'
+			T main|qelcore|yes
+			T __libc_start_main|glibc|no
+			t _Unwind_Find_FDE|gcc-runtime|no
+			T dsa_make_key|libtomcrypt|yes
+			T mp_init|libtommath|yes
+		TABLE
+	done
+	run grep -c -x 'Permission to use, copy, modify, and/or distribute this software for any' "$notices"
+	assert_output 1
 }
 
 @test "each package holds its own files and no other's" {
 	run contents qelhostid
 	assert_output - <<-'FILES'
 		usr/bin/qelhostid
+		usr/share/doc/qelhostid/THIRD-PARTY-NOTICES
 		usr/share/doc/qelhostid/changelog.Debian.gz
 		usr/share/doc/qelhostid/copyright
 		usr/share/lintian/overrides/qelhostid
@@ -95,6 +193,7 @@ contents() {
 	assert_output - <<-'FILES'
 		usr/bin/qelkeypair
 		usr/share/doc/qelkeypair/README.md
+		usr/share/doc/qelkeypair/THIRD-PARTY-NOTICES
 		usr/share/doc/qelkeypair/VENDOR.md
 		usr/share/doc/qelkeypair/changelog.Debian.gz
 		usr/share/doc/qelkeypair/copyright
@@ -114,6 +213,7 @@ contents() {
 		usr/lib/$multiarch/cmake/qelcore/qelcore-targets.cmake
 		usr/lib/$multiarch/libqelcore.a
 		usr/lib/$multiarch/pkgconfig/qelcore.pc
+		usr/share/doc/libqelcore-dev/THIRD-PARTY-NOTICES
 		usr/share/doc/libqelcore-dev/changelog.Debian.gz
 		usr/share/doc/libqelcore-dev/copyright
 		usr/share/lintian/overrides/libqelcore-dev
@@ -140,6 +240,22 @@ contents() {
 		run zcat "$p/usr/share/man/man1/$p.1.gz"
 		assert_output "$(cat "$QEL_SOURCE/docs/man/$p.1")"
 	done
+}
+
+@test "qelcore.pc of the -dev package: absolute system paths, which pkg-config leaves out" {
+	mkdir "$BATS_TEST_TMPDIR/x" && cd "$BATS_TEST_TMPDIR/x" || return 1
+	dpkg-deb -x "$(deb libqelcore-dev)" .
+	multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+	export PKG_CONFIG_PATH=$PWD/usr/lib/$multiarch/pkgconfig
+	run pkg-config --variable=includedir qelcore
+	assert_output /usr/include
+	run pkg-config --variable=libdir qelcore
+	assert_output "/usr/lib/$multiarch"
+	run pkg-config --cflags qelcore
+	assert_success
+	assert_output ""
+	run pkg-config --static --libs qelcore
+	refute_output --partial -L
 }
 
 @test "lintian: no error, no unexplained warning" {
@@ -196,6 +312,8 @@ contents() {
 	run ./product
 	assert_success
 	assert_line --index 0 --partial "sha256 abc: ba7816bf"
+	run pkg-config --cflags qelcore
+	assert_output ""
 
 	run dpkg -P $packages
 	assert_success

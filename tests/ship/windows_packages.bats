@@ -7,12 +7,16 @@
 # The kit, unpacked into a scratch folder, is what the examples (a C-only
 # project) build against, with the mingw-w64 toolchain file and
 # -DCMAKE_PREFIX_PATH; sign_license and check_license then run under Wine
-# with keys from the kit's qelkeypair.exe.
+# with keys from the kit's qelkeypair.exe. Products built against the kit
+# find the header's version in the library, and only the header's
+# functions global in it: one with functions named like the library's
+# internal ones links and works, and one that uses libtomcrypt's data
+# itself makes keys.
 #
-# Environment: QEL_BUILD (the build directory), CPACK, QEL_WINE (the Wine
-# loader), QEL_TOOLCHAIN (the toolchain file), QEL_DEPS_PREFIX (the Windows
-# builds of libtomcrypt and libtommath), QEL_VERSION; WINEPREFIX and
-# WINEDEBUG.
+# Environment: QEL_BUILD (the build directory), QEL_SOURCE (the source
+# tree), CPACK, QEL_WINE (the Wine loader), QEL_TOOLCHAIN (the toolchain
+# file), QEL_DEPS_PREFIX (the Windows builds of libtomcrypt and
+# libtommath), QEL_VERSION; WINEPREFIX and WINEDEBUG.
 
 bats_require_minimum_version 1.5.0
 
@@ -79,6 +83,7 @@ setup() {
 	bats_load_library bats-support
 	bats_load_library bats-assert
 	bats_load_library bats-file
+	load symbols
 	top=$BATS_FILE_TMPDIR
 	cd "$BATS_TEST_TMPDIR" || exit 1
 }
@@ -100,25 +105,36 @@ files() {
 	assert_output "$(cd "$top/zips" && ls ./*.zip | sed 's|^\./||')"
 }
 
-@test "the customer zip: qelhostid.exe and README.txt, nothing else" {
+@test "the customer zip: qelhostid.exe, README.txt, the licence and the notices, nothing else" {
 	run files "$top/customer"
 	assert_output - <<-'OUT'
+		LICENSE.txt
 		README.txt
+		THIRD-PARTY-NOTICES.txt
 		qelhostid.exe
 		OUT
 }
 
-@test "the customer's README.txt: CR LF line ends, what to run and what to send" {
+@test "the text files of both zips have CR LF line ends" {
+	for f in customer/README.txt customer/LICENSE.txt customer/THIRD-PARTY-NOTICES.txt \
+		kit/doc/LICENSE.txt kit/doc/THIRD-PARTY-NOTICES.txt; do
+		lines=$(wc -l <"$top/$f")
+		assert [ "$lines" -gt 5 ]
+		# Every line ends in CR LF, the last one too, and there is no
+		# other CR.
+		run grep -c $'\r$' "$top/$f"
+		assert_equal "$f: $output" "$f: $lines"
+		run bash -c 'tr -cd "\r" <"$1" | wc -c' _ "$top/$f"
+		assert_equal "$f: $output" "$f: $lines"
+		run bash -c 'tail -c 2 "$1" | od -An -tx1' _ "$top/$f"
+		assert_equal "$f: $output" "$f:  0d 0a"
+	done
+	run bash -c 'tr -d "\r" <"$1" | cmp - "$2"' _ "$top/customer/LICENSE.txt" "$QEL_SOURCE/LICENSE"
+	assert_success
+}
+
+@test "the customer's README.txt: what to run and what to send" {
 	readme=$top/customer/README.txt
-	lines=$(wc -l <"$readme")
-	assert [ "$lines" -gt 5 ]
-	# Every line ends in CR LF, the last one too, and there is no other CR.
-	run grep -c $'\r$' "$readme"
-	assert_output "$lines"
-	run bash -c 'tr -cd "\r" <"$1" | wc -c' _ "$readme"
-	assert_output "$lines"
-	run bash -c 'tail -c 2 "$1" | od -An -tx1' _ "$readme"
-	assert_output " 0d 0a"
 	run tr -d '\r' <"$readme"
 	assert_line --index 0 "qelhostid $QEL_VERSION for Windows"
 	assert_output --partial 'qelhostid.exe'
@@ -129,7 +145,7 @@ files() {
 @test "the kit: programs, libraries, headers, CMake package, docs and examples" {
 	expected=$(
 		printf '%s\n' bin/qelhostid.exe bin/qelkeypair.exe \
-			doc/README.md doc/VENDOR.md \
+			doc/LICENSE.txt doc/README.md doc/THIRD-PARTY-NOTICES.txt doc/VENDOR.md \
 			doc/examples/CMakeLists.txt doc/examples/Makefile \
 			doc/examples/check_license.c doc/examples/sign_license.c \
 			include/qel/qelcore.h \
@@ -152,9 +168,13 @@ files() {
 	cmp "$QEL_BUILD/libqelcore.a" "$top/kit/lib/libqelcore.a"
 }
 
-@test "the kit's package files name no path of the build machine" {
-	run grep -rlF -e "$QEL_BUILD" -e "$QEL_DEPS_PREFIX" -e "$(dirname "$QEL_TOOLCHAIN")" \
-		"$top/kit/lib/cmake" "$top/kit/lib/pkgconfig" "$top/kit/doc"
+@test "no file of either zip names a path of the build machine" {
+	# The programs and archives too, libtomcrypt's and libtommath's
+	# included; the dependencies were built below QEL_DEPS_PREFIX's
+	# folder.
+	run grep -rlF -e "$QEL_BUILD" -e "$QEL_SOURCE" -e "$QEL_DEPS_PREFIX" \
+		-e "$(dirname "$QEL_DEPS_PREFIX")" -e "$(realpath "$QEL_DEPS_PREFIX")" \
+		"$top/kit" "$top/customer"
 	assert_output ""
 	run grep '^qelcore_DIR:' "$top/examples/CMakeCache.txt"
 	assert_output "qelcore_DIR:PATH=$top/kit/lib/cmake/qelcore"
@@ -235,4 +255,116 @@ files() {
 		signature good
 		hostid good
 		OUT
+}
+
+# kit_build OUTPUT SOURCE COMPILER FLAGS...: builds a product against the
+# kit with pkg-config alone.
+kit_build() {
+	local out=$1 source=$2 compiler=$3
+	shift 3
+	# shellcheck disable=SC2046
+	PKG_CONFIG_LIBDIR=$top/kit/lib/pkgconfig PKG_CONFIG_PATH= "$compiler" "$@" -static \
+		$(PKG_CONFIG_LIBDIR=$top/kit/lib/pkgconfig PKG_CONFIG_PATH= pkg-config --cflags qelcore) \
+		-o "$out" "$source" \
+		$(PKG_CONFIG_LIBDIR=$top/kit/lib/pkgconfig PKG_CONFIG_PATH= pkg-config --static --libs qelcore)
+}
+
+@test "the kit: the header's version and the library's agree, and are the build's" {
+	run kit_build version.exe "$BATS_TEST_DIRNAME/consumer/version.c" \
+		x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Wpedantic -Werror
+	assert_success
+	IFS=. read -r major minor patch <<<"$QEL_VERSION"
+	number=$((major * 10000 + minor * 100 + patch))
+	run wine "$BATS_TEST_TMPDIR/version.exe"
+	assert_success
+	assert_output - <<-OUT
+		header $QEL_VERSION $QEL_VERSION $number
+		library $QEL_VERSION $number
+		OUT
+}
+
+@test "the kit's libqelcore.a: the header's functions are its only global functions" {
+	run header_functions "$top/kit/include"
+	assert_success
+	assert_line sha256_hex
+	functions=$output
+	run defined_globals x86_64-w64-mingw32-nm "$top/kit/lib/libqelcore.a" T
+	assert_success
+	assert_output "$functions"
+	# Besides them only mingw's pointers to the data of other libraries
+	# (.refptr.NAME), in COMDAT sections that every object may define.
+	others=$(LC_ALL=C comm -23 \
+		<(defined_globals x86_64-w64-mingw32-nm "$top/kit/lib/libqelcore.a") \
+		<(echo "$functions"))
+	run grep -v '^\.refptr\.' <<<"$others"
+	assert_output ""
+}
+
+@test "the kit: a C++ product with functions named like the library's own links and lists the addresses" {
+	run kit_build own_names.exe "$BATS_TEST_DIRNAME/consumer/own_names.cpp" \
+		x86_64-w64-mingw32-g++-posix -std=c++20 -Wall -Wextra -Wpedantic -Werror
+	assert_success
+	x86_64-w64-mingw32-g++-posix -std=c++20 -I"$top/kit/include" -c -o own_names.o \
+		"$BATS_TEST_DIRNAME/consumer/own_names.cpp"
+	mapfile -t names < <(link_names x86_64-w64-mingw32-nm own_names.o \
+		error_set str_format mem_calloc file_open)
+	assert_equal "${#names[@]}" 4
+	for name in "${names[@]}"; do
+		run bash -c 'x86_64-w64-mingw32-nm "$1" | awk -v n="$2" "\$3 == n { print \$2 }"' _ \
+			"$top/kit/lib/libqelcore.a" "$name"
+		assert_equal "$name: $output" "$name: t"
+	done
+	run wine "$BATS_TEST_TMPDIR/own_names.exe"
+	assert_success
+	assert_output "$(host_addresses)"
+}
+
+@test "the kit: a product that uses libtomcrypt's ltm_desc itself makes keys with the library" {
+	run kit_build keys.exe "$BATS_TEST_DIRNAME/consumer/keys_tomcrypt.c" \
+		x86_64-w64-mingw32-gcc-posix -std=c99 -Wall -Wextra -Werror
+	assert_success
+	run wine "$BATS_TEST_TMPDIR/keys.exe"
+	assert_success
+	assert_line --index 5 --regexp '^[0-9a-f]{64}$'
+	assert_file_exists qel_privkey.c
+	assert_file_exists qel_pubkey.c
+}
+
+@test "THIRD-PARTY-NOTICES.txt: what each program contains, and each notice" {
+	# notices file | programs | archives
+	while IFS='|' read -r notices programs archives; do
+		text=$(tr -d '\r' <"$top/$notices")
+		# The files listed, before the first notice.
+		run bash -c 'sed -n "1,/^---/s/^  \([^ ]*\)  .*/\1/p" | sort | xargs' <<<"$text"
+		assert_equal "$notices: $output" "$notices: $(xargs -n1 <<<"$programs $archives" | sort | xargs)"
+		for exe in $programs; do
+			symbols=$(x86_64-w64-mingw32-nm "$QEL_BUILD/$exe")
+			listed=$(sed -n "s/^  ${exe//./\\.}  *//p" <<<"$text")
+			# symbol | component | listed only with the symbol
+			while IFS='|' read -r symbol component only; do
+				if grep -qE " $symbol\$" <<<"$symbols"; then
+					assert_regex "$notices $exe: $listed" "(: |, )$component(,|\$)"
+					run grep -x -e "$component" -e "$component: .*" <<<"$text"
+					assert_success
+				elif [ "$only" = yes ]; then
+					refute_regex "$notices $exe: $listed" "(: |, )$component(,|\$)"
+				fi
+			done <<-'TABLE'
+				T main|qelcore|yes
+				T __mingw_pformat|mingw-w64|yes
+				T ___chkstk_ms|gcc-runtime|no
+				T dsa_make_key|libtomcrypt|yes
+				T mp_init|libtommath|yes
+				T pthread_create|winpthreads|yes
+			TABLE
+		done
+		# mingw's printf converts numbers with David M. Gay's code, whose
+		# notice must go with the program.
+		if x86_64-w64-mingw32-nm "$QEL_BUILD/qelhostid.exe" | grep -q ' T __gdtoa$'; then
+			assert_regex "$text" "Copyright \(C\) 1997-2001 Lucent Technologies"
+		fi
+	done <<-'TABLE'
+		customer/THIRD-PARTY-NOTICES.txt|qelhostid.exe|
+		kit/doc/THIRD-PARTY-NOTICES.txt|qelhostid.exe qelkeypair.exe|libqelcore.a libtomcrypt.a libtommath.a
+	TABLE
 }
