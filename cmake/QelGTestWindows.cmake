@@ -49,8 +49,12 @@ function(qel_wine_tests)
 		message(FATAL_ERROR "No Wine to run the tests (CMAKE_CROSSCOMPILING_EMULATOR is empty)")
 	endif()
 	set(env WINEDEBUG=-all WINEPREFIX=${QEL_WINEPREFIX})
-	# One setup test per directory: test properties are per directory.
-	if(NOT TEST wine_prefix)
+	# One setup test for the whole build, whichever directory asks first:
+	# two wineboot runs on one prefix at once would race. Fixtures go by
+	# name across directories.
+	get_property(made GLOBAL PROPERTY QEL_WINE_PREFIX_TEST)
+	if(NOT made)
+		set_property(GLOBAL PROPERTY QEL_WINE_PREFIX_TEST ON)
 		# wineboot -i makes the prefix, or refreshes an existing one in
 		# about a second.
 		add_test(NAME wine_prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot -i)

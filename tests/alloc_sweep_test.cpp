@@ -8,12 +8,15 @@
  * under AddressSanitizer; the line "sweep: ..." before each run names it.
  *
  * Our own allocations are swept one by one. A key generation makes some
- * 350 000 in libtomcrypt and libtommath, too many to fail each under the
- * sanitizers (a run takes seconds), so there the first and the last ones,
- * both ends of each stage and an even sample in between are failed, and
- * the same again for the reallocs alone. A build with a larger
- * QEL_SWEEP_SPACED samples more densely. */
+ * 350 000 in libtomcrypt and libtommath, too many to fail each, so there
+ * the first and the last ones, both ends of each stage and an even sample
+ * in between are failed, and the same again for the reallocs alone. A
+ * build with a larger QEL_SWEEP_SPACED samples more densely. Those runs
+ * are forked from one run at the very allocation each fails (see
+ * fakes/lib_alloc.h), so the sweep makes a key a handful of times, not
+ * once per failure. */
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -54,10 +57,16 @@ struct Outcome {
 	std::vector<std::string> contents; /* of each file, in that order */
 };
 
+/* Judges the outcome of a run forked at a failed library allocation (see
+ * fakes/lib_alloc.h): empty when it is as it must be. */
+using Verdict = std::string (*)(const Outcome &);
+
 /* Runs fn in a fresh directory (after prepare, if given) with standard
- * output going to a file, in this process. */
+ * output going to a file, in this process. A child forked during the run
+ * hands verdict's judgement of its outcome to the parent and ends here,
+ * before anything of the parent's (its directories) is released. */
 Outcome
-run_captured(int (*fn)(char *), void (*prepare)() = nullptr)
+run_captured(int (*fn)(char *), void (*prepare)() = nullptr, Verdict verdict = nullptr)
 {
 	TempDir work, out;
 	Outcome o;
@@ -85,6 +94,8 @@ run_captured(int (*fn)(char *), void (*prepare)() = nullptr)
 	std::sort(o.files.begin(), o.files.end());
 	for (const std::string &f : o.files)
 		o.contents.push_back(read_file(work / f));
+	if (fake_lib_mem.child)
+		fake_lib_mem_child_exit(verdict != nullptr ? verdict(o) : "forked without a verdict");
 	return o;
 }
 
@@ -276,7 +287,7 @@ struct LibraryCounts {
 };
 
 LibraryCounts
-count_library_stages()
+count_library_stages_once()
 {
 	reset_all();
 	LibraryCounts c{};
@@ -314,6 +325,14 @@ count_library_stages()
 	return c;
 }
 
+/* The counts are the same for every run on the same random stream. */
+const LibraryCounts &
+count_library_stages()
+{
+	static const LibraryCounts counts = count_library_stages_once();
+	return counts;
+}
+
 /* The first and the last `edge`, both ends of every stage, the last
  * `edge` / 2 of the key generation (the private key and y) and `spaced`
  * evenly spaced in between. */
@@ -342,60 +361,78 @@ pick(const StageEnds &e, long edge, long spaced)
 	return sample;
 }
 
-/* Fails the n-th allocation (or realloc, by `field`) for each n of the
- * sample; a failure in the libraries is the failure of its stage. */
-void
-fail_library_allocations(const char *what, const StageEnds &ends, long FakeLibMem::*field,
-                         const std::set<long> &sample)
+/* The stages of the run being swept. */
+const StageEnds *swept_ends;
+
+/* What a run whose library allocation failed in its stage must look like;
+ * empty when it does. */
+std::string
+failed_run_verdict(const Outcome &o)
 {
+	int stage = swept_ends->stage_of(fake_lib_mem.failed_at);
 	const std::string messages[4] = {
 	    std::string("could not make DSA key: ") + error_to_string(CRYPT_MEM),
 	    "generated DSA key pair is invalid",
 	    "could not export DSA private key",
 	    "could not export DSA public key",
 	};
-	for (long n : sample) {
-		SCOPED_TRACE(std::string(what) + " " + std::to_string(n) + " of " +
-		             std::to_string(ends.total()));
-		announce(what, n);
-		int stage = ends.stage_of(n);
-		ASSERT_GE(stage, 0);
-		reset_all();
-		fake_lib_mem.*field = n;
-		Outcome o = run_captured(keys_entry);
-		EXPECT_EQ(fake_mem.live, 0) << "our blocks leaked";
-		EXPECT_EQ(fake_lib_mem.live, 0) << "the libraries' blocks leaked";
-		EXPECT_EQ(o.rc, QEL_ERR_CRYPTO);
-		EXPECT_EQ(o.msg, messages[stage]);
-		EXPECT_EQ(o.out, line1);
-		EXPECT_EQ(o.files, Files{});
-	}
+	std::string v;
+	if (stage < 0)
+		return "an allocation outside the counted stages";
+	if (fake_mem.live != 0)
+		v += "our blocks leaked; ";
+	if (fake_lib_mem.live != 0)
+		v += "the libraries' blocks leaked: " + std::to_string(fake_lib_mem.live) + "; ";
+	if (o.rc != QEL_ERR_CRYPTO)
+		v += "code " + std::to_string(o.rc) + "; ";
+	if (o.msg != messages[stage])
+		v += "message '" + o.msg + "', not '" + messages[stage] + "'; ";
+	if (o.out != line1)
+		v += "standard output '" + o.out + "'; ";
+	if (!o.files.empty())
+		v += "files left behind; ";
+	return v;
+}
 
-	/* One past the last: the run goes through. */
+/* Fails the n-th allocation (or realloc, with reallocs) for each n of the
+ * sample, each in a child forked from one run at that very allocation (see
+ * fakes/lib_alloc.h): a failure in the libraries is the failure of its
+ * stage. The run the children leave goes through, golden. */
+void
+fail_library_allocations(const StageEnds &ends, bool reallocs, const std::set<long> &sample)
+{
 	reset_all();
-	fake_lib_mem.*field = ends.total() + 1;
-	Outcome o = run_captured(keys_entry);
+	swept_ends = &ends;
+	fake_lib_mem.fork_at = &sample;
+	fake_lib_mem.fork_reallocs = reallocs;
+	Outcome o = run_captured(keys_entry, nullptr, failed_run_verdict);
+
 	expect_golden_run(o);
 	EXPECT_EQ(fake_mem.live, 0);
 	EXPECT_EQ(fake_lib_mem.live, 0);
+	ASSERT_EQ(fake_lib_mem.forked.size(), sample.size()) << "allocations never reached";
+	for (const ForkedRun &r : fake_lib_mem.forked) {
+		SCOPED_TRACE(std::string(reallocs ? "library realloc " : "library allocation ") +
+		             std::to_string(r.at) + " of " + std::to_string(ends.total()));
+		bool clean = WIFEXITED(r.status) && WEXITSTATUS(r.status) == 0;
+		EXPECT_TRUE(clean) << "status " << r.status << ": " << r.verdict;
+	}
 }
 
 TEST(AllocationSweep, KeyRunFailsCleanlyWhenTheLibrariesRunOutOfMemory)
 {
-	const LibraryCounts c = count_library_stages();
+	const LibraryCounts &c = count_library_stages();
 	ASSERT_GT(c.calls.end[0], 1000) << "a key generation that hardly allocates?";
-	fail_library_allocations("library allocation", c.calls, &FakeLibMem::fail_at,
-	                         pick(c.calls, 20, QEL_SWEEP_SPACED));
+	fail_library_allocations(c.calls, false, pick(c.calls, 20, QEL_SWEEP_SPACED));
 }
 
 /* libtommath grows a number with realloc, keeping the old digits when that
  * fails: a path of its own, so the reallocs are sampled on their own too. */
 TEST(AllocationSweep, KeyRunFailsCleanlyWhenTheLibrariesCannotGrowANumber)
 {
-	const LibraryCounts c = count_library_stages();
+	const LibraryCounts &c = count_library_stages();
 	ASSERT_GT(c.reallocs.total(), 0);
-	fail_library_allocations("library realloc", c.reallocs, &FakeLibMem::fail_realloc_at,
-	                         pick(c.reallocs, 5, QEL_SWEEP_SPACED / 8));
+	fail_library_allocations(c.reallocs, true, pick(c.reallocs, 5, QEL_SWEEP_SPACED / 8));
 }
 
 } // namespace

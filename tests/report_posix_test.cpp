@@ -1,5 +1,5 @@
-/* The whole report operation, with standard output a real file, a full
- * device or closed. Each run happens in a child process. */
+/* The whole report operation, with standard output a real file. Each run
+ * happens in a child process. */
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -79,42 +79,17 @@ TEST_F(ReportOutput, WithoutSaveNoFileIsTouched)
 	EXPECT_FALSE(path_exists(dir / "qelhostid.txt"));
 }
 
-TEST_F(ReportOutput, FailuresStopAtTheRightStage)
+/* Standard output full or closed and a report file in the way are cases
+ * of the qelhostid suite, against the real program; a system that will
+ * not list its adapters is the fake's alone. */
+TEST_F(ReportOutput, AFailedListingPrintsAndSavesNothing)
 {
-	struct Case {
-		const char *name;
-		std::string out;       /* "" closes standard output */
-		bool dir_in_the_way;   /* qelhostid.txt is a directory */
-		uint32_t adapter_error;
-		int code;
-		std::string msg;
-		bool report_printed;
-	} cases[] = {
-	    {"standard output full", "/dev/full", false, 0, 3,
-	     std::string("cannot write to file: ") + std::strerror(ENOSPC), false},
-	    {"standard output closed", "", false, 0, 3,
-	     std::string("cannot write to file: ") + std::strerror(EBADF), false},
-	    {"report file is a directory", out_dir / "stdout", true, 0, 3,
-	     std::string("cannot open file 'qelhostid.txt': ") + std::strerror(EISDIR), true},
-	    {"enumeration fails", out_dir / "stdout", false, 5, 14,
-	     "cannot get MAC address: system error 5", false},
-	};
-	for (const Case &c : cases) {
-		SCOPED_TRACE(c.name);
-		std::filesystem::remove_all(dir / "qelhostid.txt");
-		std::filesystem::remove(out_dir / "stdout");
-		if (c.dir_in_the_way)
-			std::filesystem::create_directory(dir / "qelhostid.txt");
-		fake_adapters.error = c.adapter_error;
-		EXPECT_EQ(run(true, c.out), c.code);
-		EXPECT_EQ(msg, c.msg);
-		if (c.out == out_dir / "stdout") {
-			EXPECT_EQ(read_file(c.out), c.report_printed ? expected() : "");
-		}
-		if (!c.dir_in_the_way) {
-			EXPECT_FALSE(path_exists(dir / "qelhostid.txt"));
-		}
-	}
+	std::string out = out_dir / "stdout";
+	fake_adapters.error = 5;
+	EXPECT_EQ(run(true, out), 14);
+	EXPECT_EQ(msg, "cannot get MAC address: system error 5");
+	EXPECT_EQ(read_file(out), "");
+	EXPECT_FALSE(path_exists(dir / "qelhostid.txt"));
 }
 
 } // namespace

@@ -6,26 +6,31 @@
 # tests/cli/qelkeypair/.
 #
 # Making a key takes a second, and a minute under valgrind: the cases that
-# only read a run's outputs share the two runs of setup_file, in empty
-# directories under umask 022 (pair) and 000 (pair_umask_000). Cases that
-# make a key of their own are tagged own-key.
+# only read a run's outputs share two runs, in empty directories under
+# umask 022 and 000, each made the first time a case asks for it (made).
+# Cases that make a key of their own are tagged own-key; the cases tagged
+# memcheck need just the one run under umask 022, and are what the test
+# command runs under valgrind.
 
 load common
-
-setup_file() {
-	local mask
-	for mask in 022 000; do
-		prepare qelkeypair "$BATS_FILE_TMPDIR/umask_$mask"
-		run_with "umask $mask" ""
-		echo "$status" >"$BATS_FILE_TMPDIR/umask_$mask/status"
-	done
-}
 
 setup() {
 	prepare qelkeypair
 	umask 022
-	pair=$BATS_FILE_TMPDIR/umask_022
-	pair_umask_000=$BATS_FILE_TMPDIR/umask_000
+}
+
+# made MASK: prints the directory of the shared run under umask MASK,
+# making the run first if no case has yet.
+made() {
+	local dir=$BATS_FILE_TMPDIR/umask_$1
+	if [ ! -e "$dir/status" ]; then
+		(
+			prepare qelkeypair "$dir"
+			run_with "umask $1" ""
+			echo "$status" >"$dir/status"
+		)
+	fi
+	echo "$dir"
 }
 
 # progress VAR N: sets VAR to the first N lines of a run's standard output.
@@ -94,7 +99,7 @@ assert_keys_sign_and_verify() {
 	assert_output "private $priv_len public $pub_len"
 }
 
-# use_run DIR: takes the outputs of a run of setup_file.
+# use_run DIR: takes the outputs of a shared run.
 use_run() {
 	status=$(cat "$1/status")
 	out=$1/stdout
@@ -103,30 +108,39 @@ use_run() {
 
 # --- Key generation ---------------------------------------------------------
 
+# bats test_tags=memcheck
 @test "a run in an empty directory prints six lines and writes two key files" {
 	local dir
-	for dir in "$pair" "$pair_umask_000"; do
-		echo "run in $dir"
-		use_run "$dir"
-		assert_status 0
-		assert_keys_made "$dir/scratch"
-		assert_equal "$(ls -A "$dir/scratch" | tr '\n' ' ')" "qel_privkey.c qel_pubkey.c "
-	done
+	dir=$(made 022)
+	use_run "$dir"
+	assert_status 0
+	assert_keys_made "$dir/scratch"
+	assert_equal "$(ls -A "$dir/scratch" | tr '\n' ' ')" "qel_privkey.c qel_pubkey.c "
 }
 
 @test "two runs make two different keys" {
+	local pair pair_umask_000
+	pair=$(made 022)
+	pair_umask_000=$(made 000)
 	assert_not_equal "$(tail -n 1 "$pair/stdout")" "$(tail -n 1 "$pair_umask_000/stdout")"
 	assert_not_equal "$(listed_bytes "$pair/scratch/qel_privkey.c" | od -An -tx1)" \
 		"$(listed_bytes "$pair_umask_000/scratch/qel_privkey.c" | od -An -tx1)"
 }
 
+# bats test_tags=memcheck
 @test "the key files compile with the system C compiler; the keys sign and verify" {
-	assert_keys_sign_and_verify "$pair/scratch"
+	assert_keys_sign_and_verify "$(made 022)/scratch"
 }
 
 # bats test_tags=linux,modes
 @test "the private key file is for its owner only, under any umask" {
 	require_posix "a file mode"
+	local pair pair_umask_000
+	pair=$(made 022)
+	pair_umask_000=$(made 000)
+	use_run "$pair_umask_000"
+	assert_status 0
+	assert_keys_made "$pair_umask_000/scratch"
 	assert_file_permission 600 "$pair/scratch/qel_privkey.c"
 	assert_file_permission 644 "$pair/scratch/qel_pubkey.c"
 	assert_file_permission 600 "$pair_umask_000/scratch/qel_privkey.c"
@@ -136,6 +150,8 @@ use_run() {
 # --- Refusals -----------------------------------------------------------------
 
 @test "a second run in the same directory is refused before any key is made" {
+	local pair
+	pair=$(made 022)
 	cp -p "$pair/scratch"/qel_p*.c .
 	run_prog
 	assert_status 3
