@@ -17,6 +17,7 @@
 #ifndef QEL_QELCORE_H
 #define QEL_QELCORE_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -32,13 +33,26 @@ extern "C" {
 #endif
 
 /* Result codes. A program that ends on a failure exits with the negated
- * code: 2, 3, 14 or 15. */
+ * code: 2, 3, 14 or 15, and for the licences 16 to 18 and 20 to 24. */
 enum {
 	QEL_OK = 0,
 	QEL_ERR_MEMORY = -2,   /* a heap allocation returned null */
 	QEL_ERR_IO = -3,       /* a stream could not be opened, written or closed */
 	QEL_ERR_NETWORK = -14, /* no adapter list, or no usable adapter in it */
-	QEL_ERR_CRYPTO = -15   /* key generation, validation or export failed */
+	QEL_ERR_CRYPTO = -15,  /* key generation, validation or export failed, or
+	                          a signature could not be made */
+	/* Issuing licences */
+	QEL_ERR_KEY = -16,     /* a key that is not one of qelkeypair's, or of the
+	                          wrong kind */
+	QEL_ERR_REPORT = -17,  /* a customer's report that cannot be read, or that
+	                          names no address */
+	QEL_ERR_MEMBER = -18,  /* a vendor's member that is not valid */
+	/* Checking licences */
+	QEL_ERR_MALFORMED = -20,  /* licence text not in the licence format */
+	QEL_ERR_SIGNATURE = -21,  /* the signature does not verify */
+	QEL_ERR_WRONG_KEY = -22,  /* signed with another key */
+	QEL_ERR_WRONG_HOST = -23, /* for another machine */
+	QEL_ERR_EXPIRED = -24     /* past its expiry date */
 };
 
 /* Size of every message buffer; the longest message is one byte shorter. */
@@ -93,6 +107,89 @@ QEL_NODISCARD int qel_generate_keys(char *msg);
  * bytes that qel_get_public_key returns, this is the key hash that
  * qelkeypair printed. */
 int sha256_hex(char text[QEL_SHA256_HEX_SIZE], const void *data, int32_t length);
+
+/* --- Licences --------------------------------------------------------------
+ *
+ * A licence is a text file: one JSON object holding the vendor's members
+ * (at least "licensee", an optional "expires" date, any others the vendor
+ * adds), the customer's report members as qelhostid wrote them ("hostid",
+ * "os"), the signing key's id ("key") and a DSA signature ("signature")
+ * over the rest, made with the private key of qelkeypair. docs/LICENCE-
+ * FORMAT.md describes it byte by byte. Its text may have LF or CR LF line
+ * ends and a leading UTF-8 byte order mark: the signature covers neither. */
+
+/* Longest licence text accepted, in bytes. */
+#define QEL_LICENSE_MAX_SIZE 65536
+
+/* Checks a licence for this machine, in this order: text is the licence
+ * (length bytes, no NUL needed), key the public key as qel_get_public_key
+ * returns it (keylen bytes). Returns QEL_OK only when the text is in the
+ * licence format, names the key as its signer, carries a signature the key
+ * verifies, lists one of this machine's addresses (those that
+ * hostid_list_get_sorted gives) and, if it has an expiry date, that date
+ * is today or later (UTC). Otherwise, with a message:
+ *   QEL_ERR_KEY        key is not a public key made by qelkeypair
+ *   QEL_ERR_MALFORMED  "licence is malformed: line <n>: <what>" and the like
+ *   QEL_ERR_WRONG_KEY  "licence was signed with another key (key <id>,
+ *                      expected <id>)"
+ *   QEL_ERR_SIGNATURE  "licence has a signature that is not valid"
+ *   QEL_ERR_NETWORK    the machine's addresses cannot be listed (as
+ *                      hostid_list_get_sorted)
+ *   QEL_ERR_WRONG_HOST "licence is for another machine"
+ *   QEL_ERR_EXPIRED    "licence expired on <YYYY-MM-DD>"
+ *   QEL_ERR_MEMORY     "out of memory"
+ * The "os" member is not compared: a machine that boots two systems shows
+ * the same addresses to both. */
+QEL_NODISCARD int qel_license_check(const char *text, size_t length,
+                                    const unsigned char *key, int keylen, char *msg);
+
+/* A licence that passed qel_license_check, with its members. */
+typedef struct qel_license qel_license;
+
+/* As qel_license_check; on QEL_OK also stores in *out a new licence record
+ * (*out must be null on entry; it stays null on failure). Release it with
+ * qel_license_free. */
+QEL_NODISCARD int qel_license_open(const char *text, size_t length,
+                                   const unsigned char *key, int keylen,
+                                   qel_license **out, char *msg);
+
+/* The value of the licence's string member name ("licensee", "expires",
+ * "os", "key", any vendor member; "hostid" when the licence names one
+ * address), as UTF-8 with a NUL, or null when the licence has no such
+ * string member. Never the signature: every value handed out was covered
+ * by it. The text belongs to the record and lives as long as it. */
+const char *qel_license_get(const qel_license *licence, const char *name);
+
+/* Releases a licence record; accepts null. */
+void qel_license_free(qel_license *licence);
+
+/* Issues a licence, for vendors who issue from their own systems (the
+ * program qellicense does the same from files).
+ *   report, report_length: the customer's report as qelhostid printed it,
+ *     also pasted in a mail: CR LF line ends, blank lines around it, mail
+ *     quoting ("> ") and indentation are taken off each line.
+ *   members: the vendor's members as pairs of NUL-terminated UTF-8
+ *     strings, name then value, ended by a null name. "licensee" is
+ *     required and not empty; "expires", if given, is a date YYYY-MM-DD;
+ *     names are 1 to 64 of a-z, 0-9 and _, each at most once, and not
+ *     "hostid", "os", "key" or "signature"; values hold no control
+ *     character. "licensee" comes first in the licence, the others follow
+ *     in the order given.
+ *   private_key, keylen: the private key as qel_get_private_key returns
+ *     it. It is checked before it signs.
+ * Returns QEL_OK with the licence text (LF line ends, a NUL after it) in a
+ * new block at *licence and its length, without the NUL, in
+ * *licence_length; release it with qel_license_text_free. Otherwise, with
+ * *licence null: QEL_ERR_MEMBER, QEL_ERR_REPORT, QEL_ERR_KEY,
+ * QEL_ERR_CRYPTO (the signature could not be made: the operating system's
+ * random source failed) or QEL_ERR_MEMORY. */
+QEL_NODISCARD int qel_license_issue(const char *report, size_t report_length,
+                                    const char *const *members,
+                                    const unsigned char *private_key, int keylen,
+                                    char **licence, size_t *licence_length, char *msg);
+
+/* Releases a licence text from qel_license_issue; accepts null. */
+void qel_license_text_free(char *licence);
 
 #ifdef __cplusplus
 }
