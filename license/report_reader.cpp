@@ -28,9 +28,9 @@ struct Report {
 bool
 next_line(Report *r)
 {
+	r->line_no++;
 	if (!text_next_line(r->text, r->length, &r->pos, &r->line))
 		return false;
-	r->line_no++;
 	TextLine &l = r->line;
 	while (l.n > 0 && (l.p[0] == ' ' || l.p[0] == '\t' || l.p[0] == '>')) {
 		l.p++;
