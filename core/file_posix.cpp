@@ -102,7 +102,9 @@ file_create_temp(const char *path, char *temp, char *msg)
 	}
 	int fd = mkostemp(temp, O_CLOEXEC);
 	if (fd < 0) {
-		error_set(msg, "cannot open file '%s': %s", temp, std::strerror(errno));
+		/* No file was made: the name asked for tells the user more than
+		 * the template. */
+		error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno));
 		temp[0] = '\0';
 		return nullptr;
 	}
