@@ -42,6 +42,7 @@ add_executable(qel_alloc_sweep
 	fakes/fake_random.cpp
 	test_util.cpp
 	key_test_util.cpp
+	license_test_util.cpp
 	$<TARGET_OBJECTS:qelcore_logic>)
 add_dependencies(qel_alloc_sweep qel_counted_libs)
 target_include_directories(qel_alloc_sweep PRIVATE
