@@ -37,9 +37,9 @@ verify_signature(const qel_license *lic, dsa_key *key, const char *what, char *m
 	int err = ltc_init_multi(&r, &s, nullptr);
 	if (err != CRYPT_OK)
 		return out_of_memory(msg);
-	err = der_decode_sequence_multi(lic->signature, lic->signature_length, LTC_ASN1_INTEGER,
-	                                1UL, r, LTC_ASN1_INTEGER, 1UL, s, LTC_ASN1_EOL, 0UL,
-	                                nullptr);
+	const auto length = static_cast<unsigned long>(lic->signature_length);
+	err = der_decode_sequence_multi(lic->signature, length, LTC_ASN1_INTEGER, 1UL, r,
+	                                LTC_ASN1_INTEGER, 1UL, s, LTC_ASN1_EOL, 0UL, nullptr);
 	if (err == CRYPT_OK) {
 		unsigned char again[2 * SIGNATURE_MAX];
 		unsigned long n = sizeof again;
@@ -47,7 +47,7 @@ verify_signature(const qel_license *lic, dsa_key *key, const char *what, char *m
 		                                LTC_ASN1_INTEGER, 1UL, s, LTC_ASN1_EOL, 0UL, nullptr);
 		/* dsa_verify_hash_raw takes the leftmost q-size bytes of the
 		 * digest as the number to check, as dsa_sign_hash signs it. */
-		if (err == CRYPT_OK && n == lic->signature_length &&
+		if (err == CRYPT_OK && n == length &&
 		    std::memcmp(again, lic->signature, n) == 0)
 			err = dsa_verify_hash_raw(r, s, lic->digest, sizeof lic->digest, &stat, key);
 	}
