@@ -193,8 +193,11 @@ file_create_temp(const char *path, char *temp, char *msg)
 	 * in a buffer of MAX_PATH bytes. */
 	static_assert(FILE_TEMP_NAME_SIZE >= MAX_PATH);
 	if (GetTempFileNameA(dir, "qel", 0, temp) == 0) {
+		/* A directory that is not there is ERROR_DIRECTORY here, which
+		 * the runtime's table lacks: to the user it is a missing path. */
+		DWORD error = GetLastError();
 		error_set(msg, "cannot open file '%s': %s", path,
-		          std::strerror(errno_of(GetLastError())));
+		          std::strerror(error == ERROR_DIRECTORY ? ENOENT : errno_of(error)));
 		temp[0] = '\0';
 		return nullptr;
 	}
