@@ -67,7 +67,8 @@ if(QEL_HARDENED)
 	add_test(NAME hardening
 		COMMAND ${QEL_BATS} --tap ${CMAKE_CURRENT_SOURCE_DIR}/hardening.bats)
 	set_tests_properties(hardening PROPERTIES LABELS hardening
-		ENVIRONMENT "QEL_PROGRAMS=$<TARGET_FILE:qelhostid> $<TARGET_FILE:qelkeypair>")
+		ENVIRONMENT
+		"QEL_PROGRAMS=$<TARGET_FILE:qelhostid> $<TARGET_FILE:qelkeypair> $<TARGET_FILE:qellicense>")
 endif()
 
 # Static analysis of the product code, in the build that exports its
