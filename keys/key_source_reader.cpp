@@ -40,7 +40,7 @@ value_at(const char *p)
 	std::size_t k = 1;
 	while (k < 3 && p[k] == ' ')
 		k++;
-	if (p[k] == '0' && k < 3)
+	if (k < 3 && p[k] == '0')
 		return -1;
 	int v = 0;
 	for (; k < value_width; k++) {

@@ -211,6 +211,7 @@ member_line(Reader *r, const char *expected, MemberLine *m)
 {
 	const char *p = r->line.p;
 	const std::size_t n = r->line.n;
+	m->name = "";
 	if (n == 0 || p[0] != '"')
 		return fail(r, "expected %s", expected);
 	std::size_t i = 1;

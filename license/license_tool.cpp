@@ -59,8 +59,6 @@ license_issue_files(const IssueFiles *f, char *msg)
 	std::size_t report_length = 0;
 	char *licence = nullptr;
 	std::size_t licence_length = 0;
-	char report_name[QEL_MSG_SIZE];
-	char key_name[QEL_MSG_SIZE];
 
 	bool exists = false;
 	int rc = file_exists(&exists, f->out, msg);
@@ -71,6 +69,8 @@ license_issue_files(const IssueFiles *f, char *msg)
 	if (rc == QEL_OK)
 		rc = file_read_all(f->report, REPORT_MAX_SIZE, &report, &report_length, msg);
 	if (rc == QEL_OK) {
+		char report_name[QEL_MSG_SIZE];
+		char key_name[QEL_MSG_SIZE];
 		(void)str_format(report_name, sizeof report_name, "report '%s'", f->report);
 		(void)str_format(key_name, sizeof key_name, "key file '%s'", f->key);
 		const IssueNames names{report_name, key_name};
@@ -101,13 +101,13 @@ license_check_files(const char *key, const char *path, char *msg)
 	char *text = nullptr;
 	std::size_t length = 0;
 	qel_license *lic = nullptr;
-	char licence_name[QEL_MSG_SIZE];
-	char key_name[QEL_MSG_SIZE];
 
 	int rc = key_source_read(key, false, &der, &der_len, msg);
 	if (rc == QEL_OK)
 		rc = file_read_all(path, QEL_LICENSE_MAX_SIZE, &text, &length, msg);
 	if (rc == QEL_OK) {
+		char licence_name[QEL_MSG_SIZE];
+		char key_name[QEL_MSG_SIZE];
 		(void)str_format(licence_name, sizeof licence_name, "licence '%s'", path);
 		(void)str_format(key_name, sizeof key_name, "key file '%s'", key);
 		const LicenseNames names{licence_name, key_name};

@@ -1,6 +1,5 @@
 /* qellicense: issues a licence for the machine of a customer's report, or
  * checks one as the product would. */
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -47,18 +46,12 @@ help()
 	    "22 another key, 23 another machine, 24 expired.\n");
 }
 
-/* Says what is wrong with the command line, with the usage; status 1. */
-int bad_usage(const char *format, ...) QEL_PRINTF(1, 2);
-
+/* Says what is wrong with the command line (before, arg and after, one
+ * after the other), with the usage; status 1. */
 int
-bad_usage(const char *format, ...)
+bad_usage(const char *before, const char *arg = "", const char *after = "")
 {
-	va_list ap;
-	va_start(ap, format);
-	(void)std::fprintf(stderr, "%s: error: ", prog);
-	(void)std::vfprintf(stderr, format, ap);
-	(void)std::fprintf(stderr, "\n");
-	va_end(ap);
+	(void)std::fprintf(stderr, "%s: error: %s%s%s\n", prog, before, arg, after);
 	usage(stderr);
 	return 1;
 }
@@ -90,9 +83,9 @@ int
 take(int argc, char **argv, int *i, const char **slot)
 {
 	if (*i + 1 >= argc)
-		return bad_usage("option '%s' needs a value", argv[*i]);
+		return bad_usage("option '", argv[*i], "' needs a value");
 	if (*slot != nullptr)
-		return bad_usage("option '%s' is given twice", argv[*i]);
+		return bad_usage("option '", argv[*i], "' is given twice");
 	*slot = argv[++*i];
 	return 0;
 }
@@ -119,29 +112,29 @@ parse(int argc, char **argv, bool issue, Options *o)
 			status = take(argc, argv, &i, &o->out);
 		else if (issue && std::strcmp(a, "--set") == 0) {
 			if (i + 1 >= argc)
-				return bad_usage("option '%s' needs a value", a);
+				return bad_usage("option '", a, "' needs a value");
 			if (std::strchr(argv[++i], '=') == nullptr)
-				return bad_usage("option '--set' takes NAME=VALUE, not '%s'", argv[i]);
+				return bad_usage("option '--set' takes NAME=VALUE, not '", argv[i], "'");
 			o->sets++;
 		} else if (a[0] == '-' && a[1] != '\0')
-			return bad_usage("unknown option '%s'", a);
+			return bad_usage("unknown option '", a, "'");
 		else if (!issue && o->file == nullptr)
 			o->file = a;
 		else
-			return bad_usage("unexpected argument '%s'", a);
+			return bad_usage("unexpected argument '", a, "'");
 		if (status != 0)
 			return status;
 	}
 	if (o->key == nullptr)
-		return bad_usage("%s", "missing option '--key'");
+		return bad_usage("missing option '--key'");
 	if (issue && o->report == nullptr)
-		return bad_usage("%s", "missing option '--report'");
+		return bad_usage("missing option '--report'");
 	if (issue && o->licensee == nullptr)
-		return bad_usage("%s", "missing option '--licensee'");
+		return bad_usage("missing option '--licensee'");
 	if (issue && o->out == nullptr)
-		return bad_usage("%s", "missing option '--out'");
+		return bad_usage("missing option '--out'");
 	if (!issue && o->file == nullptr)
-		return bad_usage("%s", "missing the licence file to check");
+		return bad_usage("missing the licence file to check");
 	return 0;
 }
 
@@ -189,22 +182,22 @@ main(int argc, char **argv)
 		prog = argv[0];
 
 	if (argc < 2)
-		return bad_usage("%s", "no command");
+		return bad_usage("no command");
 	const char *command = argv[1];
 	if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
 		if (argc != 2)
-			return bad_usage("%s", "--help takes no argument");
+			return bad_usage("--help takes no argument");
 		return print_help();
 	}
 	if (std::strcmp(command, "--version") == 0) {
 		if (argc != 2)
-			return bad_usage("%s", "--version takes no argument");
+			return bad_usage("--version takes no argument");
 		(void)std::printf("qellicense %s\n", QEL_VERSION);
 		return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 3;
 	}
 	bool is_issue = std::strcmp(command, "issue") == 0;
 	if (!is_issue && std::strcmp(command, "check") != 0)
-		return bad_usage("unknown command '%s'", command);
+		return bad_usage("unknown command '", command, "'");
 	Options o;
 	int status = parse(argc, argv, is_issue, &o);
 	if (status == HELP_ASKED)
