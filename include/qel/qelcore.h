@@ -1,5 +1,6 @@
-/* qelcore: host identifiers and the key hash, for a product that checks
- * node-locked licences. The one header a product includes:
+/* qelcore: node-locked licences checked in one call, host identifiers and
+ * the key hash, for a product; issuing, for the vendor. The one header a
+ * product includes:
  *
  *   #include <qel/qelcore.h>
  *
