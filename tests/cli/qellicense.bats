@@ -288,6 +288,20 @@ key: f3d8c4f113eb536f
 	assert_equal "$(tr -d '\r' <"$out" | sed -n 2p)" "licensee: Example Ltd"
 }
 
+# The example of the format page is a licence of the test key, for
+# 00:11:22:33:44:55 and 00:11:22:33:44:66, good until 2027-12-31.
+@test "the example licence of docs/LICENCE-FORMAT.md checks" {
+	sed -n '/^## An example/,/^## /p' "$BATS_TEST_DIRNAME/../../docs/LICENCE-FORMAT.md" |
+		sed -n '/^```$/,/^```$/p' | sed '1d;$d' >example.lic
+	assert_equal "$(head -n 1 example.lic)" "{"
+	assert_oracle_good example.lic
+	local want=0
+	[[ "$(date -u +%F)" < 2028-01-01 ]] || want=24
+	[ "$mode" = netns ] || want=23
+	check example.lic
+	assert_status "$want"
+}
+
 # bats test_tags=issues
 @test "the report as it comes back from a mail: CR LF, quoted, indented, blank lines" {
 	local base want got
