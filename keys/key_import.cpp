@@ -19,6 +19,52 @@ refused(int err, const char *what, char *msg)
 	return QEL_ERR_KEY;
 }
 
+/* Reads der as a public key in exactly keypair_generate's layout with
+ * libtomcrypt's DER codec: the one-bit flag 0 and g, p, q, y, then the
+ * same elements encoded again must give der back. Unlike dsa_import this
+ * does not work out y^q and g^q modulo p on every call: a public key is the
+ * vendor's own, compiled into the product, and a wrong one fails every
+ * signature anyway. Returns QEL_OK with the numbers in key, QEL_ERR_KEY
+ * (no message) for another layout, or QEL_ERR_MEMORY. */
+int
+public_key_read(const unsigned char *der, uint32_t len, dsa_key *key, char *msg)
+{
+	if (ltc_init_multi(&key->g, &key->q, &key->p, &key->x, &key->y, nullptr) != CRYPT_OK) {
+		std::memset(key, 0, sizeof *key);
+		error_set(msg, "out of memory");
+		return QEL_ERR_MEMORY;
+	}
+	unsigned char flag[1] = {1};
+	int err = der_decode_sequence_multi(der, len, LTC_ASN1_BIT_STRING, 1UL, flag,
+	                                    LTC_ASN1_INTEGER, 1UL, key->g, LTC_ASN1_INTEGER, 1UL,
+	                                    key->p, LTC_ASN1_INTEGER, 1UL, key->q,
+	                                    LTC_ASN1_INTEGER, 1UL, key->y, LTC_ASN1_EOL, 0UL,
+	                                    nullptr);
+	unsigned char again[KEYPAIR_EXPORT_SIZE];
+	unsigned long n = sizeof again;
+	if (err == CRYPT_OK && flag[0] == 0)
+		err = der_encode_sequence_multi(again, &n, LTC_ASN1_BIT_STRING, 1UL, flag,
+		                                LTC_ASN1_INTEGER, 1UL, key->g, LTC_ASN1_INTEGER, 1UL,
+		                                key->p, LTC_ASN1_INTEGER, 1UL, key->q,
+		                                LTC_ASN1_INTEGER, 1UL, key->y, LTC_ASN1_EOL, 0UL,
+		                                nullptr);
+	int rc = QEL_OK;
+	if (err == CRYPT_MEM) {
+		error_set(msg, "out of memory");
+		rc = QEL_ERR_MEMORY;
+	} else if (err != CRYPT_OK || flag[0] != 0 || n != len || std::memcmp(again, der, n) != 0) {
+		rc = QEL_ERR_KEY;
+	}
+	if (rc == QEL_OK) {
+		key->type = PK_PUBLIC;
+		key->qord = static_cast<int>(ltc_mp.unsigned_size(key->q));
+	} else {
+		dsa_free(key);
+		std::memset(key, 0, sizeof *key);
+	}
+	return rc;
+}
+
 } // namespace
 
 int
@@ -32,6 +78,20 @@ key_import(const unsigned char *der, uint32_t len, bool want_private, const char
 	/* libtomcrypt's DSA runs on whatever math is bound here. */
 	ltc_mp = ltm_desc;
 	std::memset(key, 0, sizeof *key);
+	if (!want_private) {
+		rc = public_key_read(der, len, key, msg);
+		if (rc == QEL_OK && (key->qord != KEYPAIR_GROUP_SIZE ||
+		                     ltc_mp.count_bits(key->q) != 8 * KEYPAIR_GROUP_SIZE ||
+		                     ltc_mp.count_bits(key->p) != 8 * KEYPAIR_MODULUS_SIZE)) {
+			dsa_free(key);
+			std::memset(key, 0, sizeof *key);
+			return refused(CRYPT_INVALID_PACKET, what, msg);
+		}
+		/* Anything else goes the long way, to say what it is. */
+		if (rc != QEL_ERR_KEY)
+			return rc;
+		rc = QEL_OK;
+	}
 	int err = dsa_import(der, len, key);
 	if (err != CRYPT_OK) {
 		/* A failed import leaves nothing allocated in key. */

@@ -16,9 +16,11 @@ constexpr std::size_t KEY_ID_SIZE = KEY_ID_DIGITS + 1;
 
 /* Imports der (len bytes) into key, which must be empty, and takes it only
  * when it is a key as keypair_generate exports it: the private or the
- * public kind as want_private asks, a 240-bit q and a 2048-bit p, exported
- * again to exactly the same bytes. A private key must also pass
- * dsa_verify_key. what names the key in messages ("key", "key file
+ * public kind as want_private asks, a 240-bit q and a 2048-bit p, encoded
+ * again to exactly the same bytes. A private key is imported with
+ * dsa_import and must also pass dsa_verify_key; a public key, which checks
+ * signatures only, is read with the DER codec alone (dsa_import would work
+ * out two modular powers on every call). what names the key in messages ("key", "key file
  * 'qel_privkey.c'"). Returns QEL_OK with the key's numbers in key (release
  * them with dsa_free); otherwise, with nothing left in key, QEL_ERR_KEY
  * ("<what> is not a DSA key made by qelkeypair", "<what> is a public key,

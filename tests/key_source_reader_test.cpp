@@ -168,6 +168,12 @@ TEST(KeyImport, TakesOnlyQelkeypairsKeys)
 	longer.push_back(0);
 	Bytes x_changed = priv;
 	x_changed.back() ^= 1;
+	/* A public key's numbers are not worked out: a changed y reads. */
+	Bytes y_changed = pub;
+	Bytes private_flag = pub;
+	ASSERT_GT(pub.size(), 8u);
+	y_changed[pub.size() - 1] ^= 1;
+	private_flag[7] = 0x80;
 	struct Case {
 		const char *name;
 		const Bytes *der;
@@ -181,6 +187,9 @@ TEST(KeyImport, TakesOnlyQelkeypairsKeys)
 	    {"private for public", &priv, false, QEL_ERR_KEY, "k is the private key, not a public key"},
 	    {"a byte after it", &longer, false, QEL_ERR_KEY, "k is not a DSA key made by qelkeypair"},
 	    {"x changed", &x_changed, true, QEL_ERR_KEY, "k is not a DSA key made by qelkeypair"},
+	    {"y changed", &y_changed, false, QEL_OK, "untouched"},
+	    {"public numbers, private flag", &private_flag, false, QEL_ERR_KEY,
+	     "k is not a DSA key made by qelkeypair"},
 	};
 	for (const Case &c : cases) {
 		SCOPED_TRACE(c.name);
@@ -193,7 +202,16 @@ TEST(KeyImport, TakesOnlyQelkeypairsKeys)
 		if (rc == QEL_OK) {
 			char id[KEY_ID_SIZE];
 			EXPECT_EQ(key_id_of(&key, "k", id, msg), QEL_OK);
-			EXPECT_EQ(std::string(id), std::string(GOLDEN_KEY_HASH).substr(0, 16));
+			char public_id[KEY_ID_SIZE];
+			key_id_of_public(c.der->data(), static_cast<uint32_t>(c.der->size()), public_id);
+			if (c.der != &y_changed) {
+				EXPECT_EQ(std::string(id), std::string(GOLDEN_KEY_HASH).substr(0, 16));
+			}
+			if (!c.want_private) {
+				EXPECT_STREQ(id, public_id);
+			}
+			EXPECT_EQ(key.type, c.want_private ? PK_PRIVATE : PK_PUBLIC);
+			EXPECT_EQ(key.qord, 30);
 			dsa_free(&key);
 		}
 	}
