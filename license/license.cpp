@@ -271,6 +271,9 @@ license_open_at(const char *text, std::size_t length, const unsigned char *key, 
 	bool key_made = false;
 	qel_license *lic = nullptr;
 	char **mine = nullptr;
+	/* key_import binds libtommath as libtomcrypt's math; a product that
+	 * uses libtomcrypt with another gets its own back at the end. */
+	const ltc_math_descriptor math = ltc_mp;
 	*out = nullptr;
 
 	if (key == nullptr || keylen <= 0) {
@@ -309,6 +312,7 @@ license_open_at(const char *text, std::size_t length, const unsigned char *key, 
 	hostid_list_free(mine);
 	if (key_made)
 		dsa_free(&k);
+	ltc_mp = math;
 	if (rc == QEL_OK)
 		*out = lic;
 	else
@@ -330,6 +334,8 @@ license_issue_named(const char *report, std::size_t report_length, const char *c
 	unsigned long siglen = sizeof sig;
 	Text t{nullptr, 0};
 	std::size_t signed_length = 0;
+	/* As in license_open_at: the product's math comes back at the end. */
+	const ltc_math_descriptor math = ltc_mp;
 	*licence = nullptr;
 	*licence_length = 0;
 
@@ -386,6 +392,7 @@ license_issue_named(const char *report, std::size_t report_length, const char *c
 
 	if (key_made)
 		dsa_free(&k);
+	ltc_mp = math;
 	hostid_list_free(hostids);
 	mem_free(os);
 	return rc;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <tomcrypt.h>
 
 #include "core/sha256.h"
 #include "fakes/fakes.h"
@@ -553,6 +554,19 @@ TEST_F(Licence, IssueRefusesBadReportsAndKeys)
 		EXPECT_EQ(i.rc, c.rc);
 		EXPECT_EQ(i.msg, c.msg);
 	}
+}
+
+/* A product may use libtomcrypt with math of its own: it gets it back. */
+TEST_F(Licence, TheProductsMathIsLeftAsItWas)
+{
+	const ltc_math_descriptor before = ltc_mp;
+	ltc_mp = ltm_desc;
+	ltc_mp.name = "the product's";
+	EXPECT_EQ(check_licence(standard_licence()).rc, QEL_OK);
+	EXPECT_STREQ(ltc_mp.name, "the product's");
+	EXPECT_EQ(issue({"licensee", "a"}).rc, QEL_OK);
+	EXPECT_STREQ(ltc_mp.name, "the product's");
+	ltc_mp = before;
 }
 
 TEST_F(Licence, IssueFailsWhenTheRandomSourceDoes)
