@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes/fakes.h"
 #include "key_test_util.h"
 #include "keys/key_import.h"
 #include "keys/key_source.h"
@@ -121,40 +120,6 @@ TEST(KeySourceReader, RefusesAnythingElseWithItsLine)
 		Parsed p = parse(c.text);
 		EXPECT_EQ(p.rc, QEL_ERR_KEY);
 		EXPECT_EQ(p.msg, c.msg);
-	}
-}
-
-TEST(KeySourceReader, ReadsAFileOfTheKindAsked)
-{
-	TempDir dir;
-	write_file(dir / "pub.c", golden_file("golden_pubkey.c"));
-	write_file(dir / "priv.c", golden_file("golden_privkey.c"));
-	struct Case {
-		std::string path;
-		bool want_private;
-		int rc;
-		std::string msg;
-	} cases[] = {
-	    {dir / "pub.c", false, QEL_OK, "untouched"},
-	    {dir / "priv.c", true, QEL_OK, "untouched"},
-	    {dir / "pub.c", true, QEL_ERR_KEY,
-	     "key file '" + dir / "pub.c" + "' holds a public key, not the private key"},
-	    {dir / "priv.c", false, QEL_ERR_KEY,
-	     "key file '" + dir / "priv.c" + "' holds the private key, not a public key"},
-	    {dir / "none.c", false, QEL_ERR_IO,
-	     "cannot open file '" + dir / "none.c" + "': No such file or directory"},
-	};
-	for (const Case &c : cases) {
-		SCOPED_TRACE(c.msg);
-		fake_mem_reset();
-		char msg[QEL_MSG_SIZE] = "untouched";
-		unsigned char *der = nullptr;
-		uint32_t len = 0;
-		EXPECT_EQ(key_source_read(c.path.c_str(), c.want_private, &der, &len, msg), c.rc);
-		EXPECT_EQ(std::string(msg), c.msg);
-		EXPECT_EQ(der != nullptr, c.rc == QEL_OK);
-		mem_free(der);
-		EXPECT_EQ(fake_mem.live, 0);
 	}
 }
 

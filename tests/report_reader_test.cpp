@@ -153,28 +153,4 @@ TEST(ReportReader, RefusesWhatIsNoReport)
 	}
 }
 
-TEST(ReportReader, RunsOutOfMemoryCleanly)
-{
-	/* The list, two addresses, the platform name. */
-	for (long n = 1;; n++) {
-		fake_mem_reset();
-		fake_mem.fail_at = n;
-		char msg[QEL_MSG_SIZE] = "untouched";
-		char **hostids = nullptr;
-		char *os = nullptr;
-		int rc = report_read(two.data(), two.size(), "report", &hostids, &os, msg);
-		hostid_list_free(hostids);
-		mem_free(os);
-		EXPECT_EQ(fake_mem.live, 0);
-		if (rc == QEL_OK) {
-			EXPECT_EQ(n, 5);
-			break;
-		}
-		EXPECT_EQ(rc, QEL_ERR_MEMORY);
-		EXPECT_STREQ(msg, "out of memory");
-		ASSERT_LT(n, 5);
-	}
-	fake_mem_reset();
-}
-
 } // namespace
