@@ -115,9 +115,10 @@ int sha256_hex(char text[QEL_SHA256_HEX_SIZE], const void *data, int32_t length)
  * (at least "licensee", an optional "expires" date, any others the vendor
  * adds), the customer's report members as qelhostid wrote them ("hostid",
  * "os"), the signing key's id ("key") and a DSA signature ("signature")
- * over the rest, made with the private key of qelkeypair. docs/LICENCE-
- * FORMAT.md describes it byte by byte. Its text may have LF or CR LF line
- * ends and a leading UTF-8 byte order mark: the signature covers neither. */
+ * over the rest, made with the private key of qelkeypair. The page
+ * docs/LICENCE-FORMAT.md describes it byte by byte. Its text may have LF or
+ * CR LF line ends and a leading UTF-8 byte order mark: the signature covers
+ * neither. */
 
 /* Longest licence text accepted, in bytes. */
 #define QEL_LICENSE_MAX_SIZE 65536
@@ -129,8 +130,10 @@ int sha256_hex(char text[QEL_SHA256_HEX_SIZE], const void *data, int32_t length)
  * verifies, lists one of this machine's addresses (those that
  * hostid_list_get_sorted gives) and, if it has an expiry date, that date
  * is today or later (UTC). Otherwise, with a message:
- *   QEL_ERR_KEY        key is not a public key made by qelkeypair
- *   QEL_ERR_MALFORMED  "licence is malformed: line <n>: <what>" and the like
+ *   QEL_ERR_KEY        "key is not a DSA key made by qelkeypair", "key is the
+ *                      private key, not a public key"
+ *   QEL_ERR_MALFORMED  "licence is malformed: line <n>: <what is wrong>",
+ *                      "licence is longer than 65536 bytes"
  *   QEL_ERR_WRONG_KEY  "licence was signed with another key (key <id>,
  *                      expected <id>)"
  *   QEL_ERR_SIGNATURE  "licence has a signature that is not valid"
