@@ -6,8 +6,8 @@
 RUN_DIR holds what the script collected: machine.tsv (name, value), spawn.tsv
 (from qel_bench_spawn), keys.json, sha256.json, adapters_default.json and
 adapters_links.json (Google Benchmark's JSON; the last from a network
-namespace of tap links), and stages/*.json (one qelkeypair_stages run
-each). The part of DOC between the two marker lines is replaced; a DOC
+namespace of tap links), license.json (the licence check), and
+stages/*.json (one qelkeypair_stages run each). The part of DOC between the two marker lines is replaced; a DOC
 without them is written whole.
 """
 
@@ -27,7 +27,9 @@ does the same job the plain way and a static program that does nothing
 (the process floor); the adapter list read through our netlink dump and
 through glibc's `getifaddrs`, at this machine's few links and at a
 thousand; `qelkeypair`'s key generation beside OpenSSL's, and the rest of
-its run stage by stage; SHA-256 beside OpenSSL's, for the record.
+its run stage by stage; the product's licence check beside OpenSSL's DSA
+verification of the same signature; SHA-256 beside OpenSSL's, for the
+record.
 
 `bash scripts/bench.sh` (as root, from the top of the tree) installs what it
 needs, builds the `bench` preset (`build/bench/`, Release, with `bench/`)
@@ -35,7 +37,8 @@ and rewrites everything below from its own measurements. It is not part of
 the test run. Knobs, all environment variables: `QEL_BENCH_KEYS` (keys per
 generator, default 40), `QEL_BENCH_STAGE_RUNS` (default 30),
 `QEL_BENCH_PROCESS_RUNS` (default 300), `QEL_BENCH_ADAPTER_REPS` (default
-10), `QEL_BENCH_LINKS` (default 1000), `QEL_BENCH_SHA_REPS` (default 10).
+10), `QEL_BENCH_LINKS` (default 1000), `QEL_BENCH_SHA_REPS` (default 10),
+`QEL_BENCH_LICENCE_REPS` (default 20).
 
 Budgets:
 
@@ -49,8 +52,12 @@ Budgets:
    them with `qsort` and `strcmp`, drops duplicates, prints them in
    `qelhostid`'s block and saves the same text to `lister.txt` with
    `fopen(name, "w")`, checking every write and the close.
+3. The product's licence check (`qel_license_check`: the key, the reader,
+   the signature, the adapter list) takes at most 3 times what OpenSSL
+   takes to verify the same signature (SHA-256, the DER and the DSA
+   equation with `BN_mod_exp2_mont`, as its own DSA verify works it).
 
-Both budgets are judged for the programs as the build links them (static
+The first two budgets are judged for the programs as the build links them (static
 PIE by default, `QEL_STATIC_PROGRAMS=ON`; see cmake/QelStaticRuntime.cmake
 for what that costs elsewhere). A dynamic build (`QEL_STATIC_PROGRAMS=OFF`)
 is also measured beside static twins of its programs.
@@ -118,6 +125,75 @@ def iterations(path):
 def to_ms(b, value):
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b["time_unit"]]
     return value * scale
+
+
+LICENCE_ROWS = [
+    ("license_check", "ours: `qel_license_check`, the product's one call", "ours, all of it"),
+    ("stage/parse", "the reader and SHA-256 (`license_parse`)", "ours"),
+    ("stage/key_import", "the public key read (`key_import`, libtomcrypt's DER codec)", "ours"),
+    ("stage/verify", "the signature: its DER, `dsa_verify_hash_raw`", "libtomcrypt on libtommath"),
+    ("stage/adapters", "the adapter list (`hostid_list_get_sorted`)", "ours + system"),
+    ("openssl_verify/0", "OpenSSL 3: SHA-256, `d2i_DSA_SIG`, `BN_mod_exp2_mont` (p's Montgomery context made once)", "OpenSSL"),
+    ("openssl_verify_cold/1", "the same, p's Montgomery context made each time", "OpenSSL"),
+    ("openssl_two_powers/2", "the same, the two powers apart (`BN_mod_exp_mont` twice), as libtomcrypt does them", "OpenSSL"),
+]
+
+
+def licence_summaries(run):
+    """Median and spread (microseconds) of each licence case, or None."""
+    path = os.path.join(run, "license.json")
+    if not os.path.exists(path):
+        return None
+    _, runs = iterations(path)
+    out = {}
+    for key, _, _ in LICENCE_ROWS:
+        found = [v for k, v in runs.items() if k == key]
+        if found:
+            out[key] = summary([to_ms(b, b["real_time"]) * 1000 for b in found[0]])
+    return out
+
+
+def licence_budget(lic):
+    """(measured text, ratio) of budget 3."""
+    ours, openssl = lic["license_check"], lic["openssl_verify/0"]
+    ratio = ours["median"] / openssl["median"]
+    return (f"{ours['median']:.0f} / {openssl['median']:.0f} us = {ratio:.2f}", ratio)
+
+
+def licence_section(lic):
+    lines = []
+    w = lines.append
+    reps = max(s["n"] for s in lic.values())
+    w(f"### The licence check ({reps} interleaved repetitions)")
+    w("")
+    w("| Case | median us | p10 | p90 | / OpenSSL | whose |")
+    w("|---|---:|---:|---:|---:|---|")
+    base = lic["openssl_verify/0"]["median"]
+    for key, label, whose in LICENCE_ROWS:
+        if key not in lic:
+            continue
+        s = lic[key]
+        w(f"| {label} | {s['median']:.1f} | {s['p10']:.1f} | {s['p90']:.1f} | "
+          f"{s['median'] / base:.2f} | {whose} |")
+    w("")
+    check = lic["license_check"]["median"]
+    verify = lic["stage/verify"]["median"]
+    rest = check - verify
+    w(f"- The signature is {verify:.0f} of the check's {check:.0f} us "
+      f"({100 * verify / check:.0f}%), {verify / base:.2f} times OpenSSL's whole "
+      "verification; everything else of the check (the reader, the key, the adapter list) "
+      f"is {rest:.0f} us.")
+    if "openssl_two_powers/2" in lic:
+        apart = lic["openssl_two_powers/2"]["median"]
+        w(f"- Of that factor, the method is {apart / base:.2f}: libtomcrypt's "
+          "`dsa_verify_hash_raw` works out g^u1 and y^u2 modulo p with two `mp_exptmod` "
+          "calls and multiplies them, where OpenSSL does both powers in one "
+          "`BN_mod_exp2_mont`; OpenSSL's arithmetic with libtomcrypt's method takes "
+          f"{apart:.0f} us. The rest, {verify / apart:.2f} times, is what libtommath "
+          "costs: its portable C multiplication and Montgomery reduction beside "
+          "OpenSSL's assembly, on the same numbers by the same method.")
+    w("")
+    return lines
 
 
 def interleaved(runs_by_name):
@@ -203,6 +279,11 @@ def main():
         rss_max = max(r["rss"] for r in spawn[hostid_name])
         w(f"| 2. `qelhostid` peak resident set, largest of {len(spawn[hostid_name])} runs | "
           f"{label} | {rss_max} KiB | 2048 KiB | {verdict(rss_max < 2048)} |")
+    lic = licence_summaries(run)
+    if lic is not None:
+        text, ratio = licence_budget(lic)
+        w(f"| 3. the licence check / OpenSSL's verification of the signature, medians | "
+          f"in one process | {text} | 3 | {verdict(ratio <= 3.0)} |")
     w("")
     try:
         load = float(mdict.get("load average before", "").split(",")[0])
@@ -340,6 +421,10 @@ def main():
       f"{ms(floor['p10'], 3)} | {ms(floor['p90'], 3)} | {ms(floor['max'], 3)} | system |")
     w("")
 
+    # --- The licence check -----------------------------------------------
+    if lic is not None:
+        out.extend(licence_section(lic))
+
     # --- SHA-256 ---------------------------------------------------------
     w("### SHA-256")
     w("")
@@ -413,6 +498,15 @@ def main():
     w(f"- SHA-256: one whole message a call (`sha256_buffer`; OpenSSL: a fetched `EVP_MD`, "
       f"`EVP_DigestInit_ex`/`Update`/`Final_ex` on a reused context), {sha_reps} "
       "interleaved repetitions of Google Benchmark's timed loop each.")
+    if lic is not None:
+        w("- Licence check: `qel_bench_license` (bench/license_bench.cpp) issues a licence "
+          "with the test key (tests/data) for this machine's first address, then times "
+          "`qel_license_check` on it as a product calls it, each stage on its own, and "
+          "OpenSSL 3 verifying the same signature over the same signed text. OpenSSL 3 "
+          "takes no DSA key with a 240-bit q, so its figure is the equation on its BIGNUMs "
+          "as its DSA verify works it (`BN_mod_inverse`, `BN_mod_mul`, `BN_mod_exp2_mont`, "
+          "`BN_mod`), after `SHA256` and `d2i_DSA_SIG`. Google Benchmark's timed loop, "
+          "repetitions randomly interleaved; wall time per call.")
     w("- Percentiles interpolate linearly between the sorted samples; ratios are ratios of "
       "medians. Google Benchmark is Debian's libbenchmark (built as Debian builds it); "
       "every figure above is a clock reading taken by the benchmark itself.")

@@ -17,7 +17,7 @@ check_pie_supported(LANGUAGES C CXX)
 
 # Fortified calls need the optimiser: glibc warns (an error here) without it.
 set(qel_optimised $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
-foreach(target IN ITEMS qelcore_logic qelcore qelhostid qelkeypair)
+foreach(target IN ITEMS qelcore_logic qelcore qelhostid qelkeypair qellicense)
 	set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
 	target_compile_options(${target} PRIVATE
 		-fstack-protector-strong
@@ -26,7 +26,7 @@ foreach(target IN ITEMS qelcore_logic qelcore qelhostid qelkeypair)
 		$<${qel_optimised}:-U_FORTIFY_SOURCE>
 		$<${qel_optimised}:-D_FORTIFY_SOURCE=2>)
 endforeach()
-foreach(target IN ITEMS qelhostid qelkeypair)
+foreach(target IN ITEMS qelhostid qelkeypair qellicense)
 	target_link_options(${target} PRIVATE
 		LINKER:-z,relro LINKER:-z,now LINKER:-z,noexecstack)
 endforeach()

@@ -5,8 +5,9 @@
 # installs three components, each of them one Debian package:
 #
 #   qelhostid    the customer's program, bin/qelhostid, and qelhostid(1)
-#   qelkeypair   the vendor's program, bin/qelkeypair, qelkeypair(1), and in
-#                its doc folder README.md, VENDOR.md and the examples
+#   qelkeypair   the vendor's programs, bin/qelkeypair and bin/qellicense,
+#                qelkeypair(1) and qellicense(1), and in its doc folder
+#                README.md, VENDOR.md, LICENCE-FORMAT.md and the example
 #   development  (package libqelcore-dev) libqelcore.a, the public header
 #                include/qel/qelcore.h, the CMake package
 #                (find_package(qelcore CONFIG) gives qelcore::qelcore) and
@@ -108,7 +109,7 @@ endif()
 
 install(TARGETS qelhostid
 	RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT qelhostid)
-install(TARGETS qelkeypair
+install(TARGETS qelkeypair qellicense
 	RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT qelkeypair)
 if(WIN32)
 	# The customer's zip: the program and what to do with it, nothing else.
@@ -202,14 +203,14 @@ install(CODE "
 install(FILES
 		${PROJECT_SOURCE_DIR}/README.md
 		${PROJECT_SOURCE_DIR}/docs/VENDOR.md
+		${PROJECT_SOURCE_DIR}/docs/LICENCE-FORMAT.md
 	DESTINATION ${QEL_INSTALL_DOCDIR} COMPONENT qelkeypair)
 install(FILES
 		${PROJECT_SOURCE_DIR}/examples/check_license.c
-		${PROJECT_SOURCE_DIR}/examples/sign_license.c
 		${PROJECT_SOURCE_DIR}/examples/Makefile
 	DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
 if(WIN32)
-	# The kit's way to build them (the Makefile wants Debian's pkg-config
+	# The kit's way to build it (the Makefile wants Debian's pkg-config
 	# files of libtomcrypt and libtommath).
 	install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
 		DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
@@ -279,7 +280,11 @@ if(NOT WIN32)
 			DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
 			COMPONENT ${component})
 	endforeach()
-	foreach(page IN ITEMS qelhostid qelkeypair)
+	# page:component; qellicense goes with the vendor's qelkeypair.
+	foreach(entry IN ITEMS qelhostid:qelhostid qelkeypair:qelkeypair qellicense:qelkeypair)
+		string(REPLACE ":" ";" entry "${entry}")
+		list(GET entry 0 page)
+		list(GET entry 1 component)
 		add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.1.gz
 			COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
 			COMMAND ${QEL_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/docs/man/${page}.1
@@ -287,7 +292,7 @@ if(NOT WIN32)
 			DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/${page}.1 VERBATIM)
 		list(APPEND qel_gzipped ${PROJECT_BINARY_DIR}/man/${page}.1.gz)
 		install(FILES ${PROJECT_BINARY_DIR}/man/${page}.1.gz
-			DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${page})
+			DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${component})
 	endforeach()
 	add_custom_target(qel_gzipped ALL DEPENDS ${qel_gzipped})
 	unset(qel_gzipped)
@@ -330,15 +335,15 @@ set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 
 if(WIN32)
 	# Two zips, one per group: the customer's, with qelhostid.exe and
-	# README.txt, and the vendor's kit, with both programs, the libraries,
-	# the headers, the CMake package, the docs and the examples.
+	# README.txt, and the vendor's kit, with the three programs, the
+	# libraries, the headers, the CMake package, the docs and the example.
 	set(CPACK_COMPONENTS_ALL customer qelhostid qelkeypair development)
 	set(CPACK_COMPONENT_CUSTOMER_GROUP customer)
 	foreach(component IN ITEMS QELHOSTID QELKEYPAIR DEVELOPMENT)
 		set(CPACK_COMPONENT_${component}_GROUP kit)
 	endforeach()
 	set(CPACK_COMPONENTS_GROUPING ONE_PER_GROUP)
-	set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "host identifiers and DSA signing keys for node-locked licences")
+	set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "node-locked licences: host identifiers, DSA signing keys, issuing and checking")
 	set(CPACK_GENERATOR ZIP)
 	set(CPACK_PACKAGE_FILE_NAME "qelcore-${PROJECT_VERSION}-win64")
 	set(CPACK_ARCHIVE_CUSTOMER_FILE_NAME "qelhostid-${PROJECT_VERSION}-win64")
@@ -372,14 +377,18 @@ without duplicates, as a short block of JSON object members, and saves the
 same text to qelhostid.txt. A customer runs it and sends the text to the
 vendor of a program licensed for that machine.")
 	set(CPACK_COMPONENT_QELKEYPAIR_DESCRIPTION
-"make the DSA key pair that signs node-locked licences
+"make the DSA key pair that signs node-locked licences, and issue them
 qelkeypair makes a DSA key pair and writes each key as a C source file,
 qel_privkey.c and qel_pubkey.c, so that a product can compile its public
 key in. It never overwrites a key file, and prints the public key's
 SHA-256, the key hash.
 .
-This package is for the software vendor. It also holds the vendor's guide
-and examples that sign a licence and check it, node lock included.")
+qellicense issues a licence for the machine of a customer's qelhostid
+report, signed with the private key, and checks a licence as the product
+does.
+.
+This package is for the software vendor. It also holds the vendor's guide,
+the licence format and an example of the product's check.")
 	set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
 "static library and C header for checking node-locked licences
 libqelcore.a and <qel/qelcore.h> give a product, in C or C++, the
@@ -405,7 +414,7 @@ pkg-config file (qelcore) come with them.")
 	set(CPACK_QEL_MULTIARCH_SAME ${QEL_DEB_development})
 	# No Homepage: the project has none (CMAKE_PROJECT_HOMEPAGE_URL).
 
-	# The examples build against the library.
+	# The example builds against the library.
 	set(CPACK_DEBIAN_QELKEYPAIR_PACKAGE_SUGGESTS "libqelcore-dev")
 	# A product links libtomcrypt and libtommath with the static library.
 	set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libtomcrypt-dev, libtommath-dev")

@@ -52,3 +52,41 @@ file_close(std::FILE *stream, char *msg)
 	}
 	return QEL_OK;
 }
+
+int
+file_read_all(const char *path, std::size_t limit, char **data, std::size_t *length,
+              char *msg)
+{
+	int rc = QEL_OK;
+	*data = nullptr;
+	*length = 0;
+	std::FILE *f = file_open(path, "rb", msg);
+	if (f == nullptr)
+		rc = QEL_ERR_IO;
+	/* One byte more than the limit tells a longer file; one more for the
+	 * NUL. */
+	if (rc == QEL_OK) {
+		*data = static_cast<char *>(mem_calloc(limit + 2, 1));
+		if (*data == nullptr) {
+			error_set(msg, "out of memory");
+			rc = QEL_ERR_MEMORY;
+		}
+	}
+	if (rc == QEL_OK) {
+		*length = std::fread(*data, 1, limit + 1, f);
+		if (std::ferror(f)) {
+			error_set(msg, "cannot read file '%s': %s", path, std::strerror(errno));
+			rc = QEL_ERR_IO;
+		}
+	}
+	/* A stream opened for reading loses nothing at its close. */
+	(void)file_close(f, nullptr);
+	if (rc != QEL_OK) {
+		if (*data != nullptr)
+			mem_wipe(*data, *length);
+		mem_free(*data);
+		*data = nullptr;
+		*length = 0;
+	}
+	return rc;
+}

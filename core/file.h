@@ -7,6 +7,7 @@
 #ifndef QEL_CORE_FILE_H
 #define QEL_CORE_FILE_H
 
+#include <cstddef>
 #include <cstdio>
 
 #include "core/error.h"
@@ -70,5 +71,39 @@ int file_close(std::FILE *stream, char *msg);
  * system cannot tell (a directory on the way that may not be searched):
  * creating the file there would fail the same way. */
 [[nodiscard]] int file_exists(bool *exists, const char *path, char *msg);
+
+/* Reads the whole file at path (binary mode), at most limit + 1 bytes, into
+ * a new block at *data that holds the bytes and a NUL after them; *length
+ * is their count, limit + 1 meaning "longer than limit" (the caller words
+ * that). *data must be null on entry. Returns QEL_OK; or, with *data null,
+ * QEL_ERR_IO after "cannot open file '<path>': <runtime text>" or
+ * "cannot read file '<path>': <runtime text>", or QEL_ERR_MEMORY ("out of
+ * memory"). The caller releases the block with mem_free (after mem_wipe,
+ * when the file holds a secret). */
+[[nodiscard]] int file_read_all(const char *path, std::size_t limit, char **data,
+                                std::size_t *length, char *msg);
+
+/* Bytes a temporary name made by file_create_temp may take, NUL included. */
+constexpr std::size_t FILE_TEMP_NAME_SIZE = 4096;
+
+/* Creates a new file with a name of its own in the directory of path, for
+ * writing in text mode, with the usual permissions (on Windows the
+ * directory's inherited list), and stores its name in temp (of
+ * FILE_TEMP_NAME_SIZE bytes). Returns the stream, or null after writing
+ * "cannot open file '<path or temp>': <runtime text>". The caller removes
+ * the file (file_remove) unless file_move_new took it. */
+[[nodiscard]] std::FILE *file_create_temp(const char *path, char *temp, char *msg);
+
+/* Gives the file at from the name to, in the same directory, in one step
+ * that never replaces a file already named to (a symlink there included),
+ * then makes the directory record it on the disk as file_sync_dir does.
+ * Returns QEL_OK; or QEL_ERR_IO, with *exists true and no message when to
+ * was taken, or after "cannot rename file '<from>' to '<to>': <text>" or
+ * the directory sync's message. from stays where it was on failure. */
+[[nodiscard]] int file_move_new(const char *from, const char *to, bool *exists, char *msg);
+
+/* Removes the file at path if it can; used to clean up after a failure,
+ * so it reports nothing. */
+void file_remove(const char *path);
 
 #endif

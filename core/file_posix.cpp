@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -87,4 +88,71 @@ file_create_new(const char *path, bool owner_only, bool *exists, char *msg)
 		close(fd);
 	}
 	return f;
+}
+
+std::FILE *
+file_create_temp(const char *path, char *temp, char *msg)
+{
+	/* Beside path, under its name and a unique suffix: the same directory,
+	 * so the final rename stays on the same file system. */
+	if (str_format(temp, FILE_TEMP_NAME_SIZE, "%s.XXXXXX", path) >=
+	    static_cast<int>(FILE_TEMP_NAME_SIZE)) {
+		error_set(msg, "cannot open file '%s': %s", path, std::strerror(ENAMETOOLONG));
+		temp[0] = '\0';
+		return nullptr;
+	}
+	int fd = mkostemp(temp, O_CLOEXEC);
+	if (fd < 0) {
+		/* No file was made: the name asked for tells the user more than
+		 * the template. */
+		error_set(msg, "cannot open file '%s': %s", path, std::strerror(errno));
+		temp[0] = '\0';
+		return nullptr;
+	}
+	/* mkstemp makes the file for its owner alone; the file it becomes gets
+	 * what a file made with fopen would. */
+	mode_t mask = umask(0);
+	(void)umask(mask);
+	std::FILE *f = nullptr;
+	if (fchmod(fd, 0666 & ~mask) == 0)
+		f = fdopen(fd, "w");
+	if (f == nullptr) {
+		error_set(msg, "cannot open file '%s': %s", temp, std::strerror(errno));
+		close(fd);
+		(void)unlink(temp);
+		temp[0] = '\0';
+	}
+	return f;
+}
+
+int
+file_move_new(const char *from, const char *to, bool *exists, char *msg)
+{
+	*exists = false;
+	int err = 0;
+	if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) != 0) {
+		err = errno;
+		/* A file system without RENAME_NOREPLACE: a hard link is made
+		 * only where no name is, just the same. */
+		if (err == EINVAL || err == ENOSYS || err == EOPNOTSUPP) {
+			err = link(from, to) == 0 ? 0 : errno;
+			if (err == 0)
+				(void)unlink(from);
+		}
+	}
+	if (err == EEXIST) {
+		*exists = true;
+		return QEL_ERR_IO;
+	}
+	if (err != 0) {
+		error_set(msg, "cannot rename file '%s' to '%s': %s", from, to, std::strerror(err));
+		return QEL_ERR_IO;
+	}
+	return file_sync_dir(to, msg);
+}
+
+void
+file_remove(const char *path)
+{
+	(void)unlink(path);
 }

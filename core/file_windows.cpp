@@ -179,3 +179,66 @@ file_sync_dir(const char *, char *)
 {
 	return QEL_OK;
 }
+
+std::FILE *
+file_create_temp(const char *path, char *temp, char *msg)
+{
+	/* The directory part of path: up to its last separator (a drive's
+	 * colon counts), or the current directory. */
+	char dir[FILE_TEMP_NAME_SIZE] = ".";
+	std::size_t cut = 0;
+	for (std::size_t i = 0; path[i] != '\0'; i++)
+		if (path[i] == '/' || path[i] == '\\' || path[i] == ':')
+			cut = i + 1;
+	temp[0] = '\0';
+	if (cut >= sizeof dir) {
+		error_set(msg, "cannot open file '%s': %s", path, std::strerror(ENAMETOOLONG));
+		return nullptr;
+	}
+	if (cut > 0)
+		(void)str_format(dir, sizeof dir, "%.*s", static_cast<int>(cut), path);
+	/* GetTempFileNameA makes the file, under a name no other file has,
+	 * in a buffer of MAX_PATH bytes. */
+	static_assert(FILE_TEMP_NAME_SIZE >= MAX_PATH);
+	if (GetTempFileNameA(dir, "qel", 0, temp) == 0) {
+		/* A directory that is not there is ERROR_DIRECTORY here, which
+		 * the runtime's table lacks: to the user it is a missing path. */
+		DWORD error = GetLastError();
+		error_set(msg, "cannot open file '%s': %s", path,
+		          std::strerror(error == ERROR_DIRECTORY ? ENOENT : errno_of(error)));
+		temp[0] = '\0';
+		return nullptr;
+	}
+	std::FILE *f = std::fopen(temp, "w");
+	if (f == nullptr) {
+		error_set(msg, "cannot open file '%s': %s", temp, std::strerror(errno));
+		(void)DeleteFileA(temp);
+		temp[0] = '\0';
+	}
+	return f;
+}
+
+int
+file_move_new(const char *from, const char *to, bool *exists, char *msg)
+{
+	*exists = false;
+	/* Without MOVEFILE_REPLACE_EXISTING the move fails when to is taken;
+	 * with MOVEFILE_WRITE_THROUGH it returns once the move is on the
+	 * disk. */
+	if (MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH))
+		return QEL_OK;
+	DWORD error = GetLastError();
+	if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+		*exists = true;
+		return QEL_ERR_IO;
+	}
+	error_set(msg, "cannot rename file '%s' to '%s': %s", from, to,
+	          std::strerror(errno_of(error)));
+	return QEL_ERR_IO;
+}
+
+void
+file_remove(const char *path)
+{
+	(void)DeleteFileA(path);
+}

@@ -1,14 +1,16 @@
 /* The key source writer on arbitrary bytes: the file it writes must read
  * back as the same bytes, in the same count, laid out line by line as the
  * writer's header describes; the private binding's file must be for its
- * owner only; and a second write to the same name must be refused without
- * touching the file. Input: byte 0 picks the binding (bit 0: private), the
+ * owner only; a second write to the same name must be refused without
+ * touching the file; and the reader must give back the bytes and the kind
+ * (an empty array is no key: refused). Input: byte 0 picks the binding (bit 0: private), the
  * rest are the key bytes. */
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -153,6 +155,20 @@ LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
 	FUZZ_CHECK(std::string(msg) == "untouched", msg);
 	std::string text = fuzz_read_file(path);
 	check_file(text, name, bytes);
+	bool is_private = !owner_only;
+	unsigned char *der = nullptr;
+	uint32_t der_len = 0;
+	rc = key_source_parse(text.data(), text.size(), "key file", &is_private, &der, &der_len,
+	                      msg);
+	if (bytes.empty()) {
+		FUZZ_CHECK(rc == QEL_ERR_KEY, msg);
+	} else {
+		FUZZ_CHECK(rc == QEL_OK, msg);
+		FUZZ_CHECK(is_private == owner_only, "the kind read back");
+		FUZZ_CHECK(std::vector<uint8_t>(der, der + der_len) == bytes, "the bytes read back");
+	}
+	mem_free(der);
+	std::strcpy(msg, "untouched");
 	struct stat st;
 	FUZZ_CHECK(stat(path, &st) == 0, "stat");
 	if (owner_only)

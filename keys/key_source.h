@@ -14,6 +14,7 @@
 #ifndef QEL_KEYS_KEY_SOURCE_H
 #define QEL_KEYS_KEY_SOURCE_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/error.h"
@@ -21,6 +22,9 @@
 
 /* Values on one line of the array. */
 constexpr uint32_t KEY_SOURCE_VALUES_PER_LINE = 15;
+
+/* Longest key source file read, in bytes; qelkeypair's are under 5000. */
+constexpr std::size_t KEY_SOURCE_MAX_SIZE = 65536;
 
 /* Creates path, which must not exist (a symlink there counts as existing
  * and is never followed), and writes count bytes as a key source file. With
@@ -39,5 +43,28 @@ constexpr uint32_t KEY_SOURCE_VALUES_PER_LINE = 15;
 
 /* The public blob of a generated KeyPair as qel_get_public_key(). */
 [[nodiscard]] int keypair_write_public(const KeyPair *kp, const char *path, char *msg);
+
+/* Reads text, of length bytes, as a key source file exactly as
+ * keypair_write_private or keypair_write_public writes it: the layout
+ * above with prefix "qel" and key name "private_key" or "public_key", each
+ * line ended by LF or by CR LF (the last one too). Returns QEL_OK with
+ * *is_private telling which and the key's bytes in a new block at *der
+ * (*der_len of them; *der must be null on entry), or QEL_ERR_KEY after
+ * "<what>: line <n>: <reason>" or "<what> is longer than 65536 bytes" (what
+ * names the file, e.g. "key file 'qel_pubkey.c'"), or QEL_ERR_MEMORY ("out
+ * of memory"). The caller wipes a private key's block before releasing it
+ * with mem_free. */
+[[nodiscard]] int key_source_parse(const char *text, std::size_t length, const char *what,
+                                   bool *is_private, unsigned char **der,
+                                   uint32_t *der_len, char *msg);
+
+/* Reads the key source file at path with key_source_parse and takes only
+ * the kind asked for: otherwise QEL_ERR_KEY with "key file '<path>' holds
+ * a public key, not the private key" or "key file '<path>' holds the
+ * private key, not a public key". A file that cannot be read gives the
+ * messages and codes of file_read_all. The file's text is wiped before it
+ * is released. */
+[[nodiscard]] int key_source_read(const char *path, bool want_private, unsigned char **der,
+                                  uint32_t *der_len, char *msg);
 
 #endif

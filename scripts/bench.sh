@@ -5,7 +5,8 @@
 # through netlink and through getifaddrs, at this machine's links and at a
 # thousand tap links in a network namespace of its own; key generation
 # beside OpenSSL; one qelkeypair run stage by stage; SHA-256 beside
-# OpenSSL. Not part of the test run. Counts can be changed through the
+# OpenSSL; the product's licence check, stage by stage, beside OpenSSL's DSA
+# verification of the same signature. Not part of the test run. Counts can be changed through the
 # environment:
 #
 #   QEL_BENCH_KEYS          keys per generator, interleaved (default 40)
@@ -14,6 +15,7 @@
 #   QEL_BENCH_ADAPTER_REPS  repetitions of each adapter-list case (default 10)
 #   QEL_BENCH_LINKS         tap links for the large adapter list (default 1000)
 #   QEL_BENCH_SHA_REPS      repetitions of each SHA-256 case (default 10)
+#   QEL_BENCH_LICENCE_REPS  repetitions of each licence check case (default 20)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -24,6 +26,7 @@ process_runs=${QEL_BENCH_PROCESS_RUNS:-300}
 adapter_reps=${QEL_BENCH_ADAPTER_REPS:-10}
 links=${QEL_BENCH_LINKS:-1000}
 sha_reps=${QEL_BENCH_SHA_REPS:-10}
+licence_reps=${QEL_BENCH_LICENCE_REPS:-20}
 
 bash scripts/setup.sh
 jobs=$(nproc)
@@ -100,6 +103,12 @@ echo "bench: SHA-256, $sha_reps repetitions" >&2
 	--benchmark_repetitions="$sha_reps" \
 	--benchmark_enable_random_interleaving=true \
 	--benchmark_out="$run/sha256.json" --benchmark_out_format=json >>"$log" 2>&1
+
+echo "bench: licence check, $licence_reps repetitions" >&2
+"$bin/qel_bench_license" \
+	--benchmark_repetitions="$licence_reps" \
+	--benchmark_enable_random_interleaving=true \
+	--benchmark_out="$run/license.json" --benchmark_out_format=json >>"$log" 2>&1
 
 load_after=$(loadavg)
 # How the build linked the programs measured as "qelhostid" and "qelkeypair".

@@ -11,7 +11,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 build=$top/build/fuzz
-targets=(hostid_report key_source sha256)
+targets=(hostid_report key_source sha256 license)
 
 cd "$top"
 CC=clang CXX=clang++ cmake -S fuzz -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

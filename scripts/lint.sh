@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Static analysis of the product code: clang-tidy (checks in .clang-tidy)
 # and cppcheck (suppressions in scripts/cppcheck-suppressions.txt) over
-# core/, hostid/, keys/ and tools/. The tests, the dependencies' headers and
+# core/, hostid/, keys/, license/ and tools/. The tests, the dependencies' headers and
 # the system's are not analysed.
 #
 # usage: lint.sh [BUILD_DIR]   (default build/default, which must hold
@@ -18,7 +18,7 @@ for tool in clang-tidy cppcheck; do
 done
 [ -f "$db" ] || { echo "lint: no $db (configure with CMAKE_EXPORT_COMPILE_COMMANDS=ON)"; exit 1; }
 
-mapfile -t sources < <(ls core/*.cpp hostid/*.cpp keys/*.cpp tools/*/*.cpp)
+mapfile -t sources < <(ls core/*.cpp hostid/*.cpp keys/*.cpp license/*.cpp tools/*/*.cpp)
 # clang-tidy needs each file's compile command: the files of this platform.
 tidy_sources=()
 for f in "${sources[@]}"; do
@@ -34,7 +34,7 @@ echo "lint: clang-tidy, ${#tidy_sources[@]} files"
 tidy_one() {
 	local out
 	if ! out=$(clang-tidy -p "$build" --quiet \
-		--header-filter="^($top/(core|hostid|keys|tools)|$build/include)/" "$1" 2>&1); then
+		--header-filter="^($top/(core|hostid|keys|license|tools)|$build/include)/" "$1" 2>&1); then
 		grep -v ' warnings\? generated\.$' <<<"$out"
 		return 1
 	fi

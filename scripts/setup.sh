@@ -10,7 +10,7 @@ packages=(
 	gcc g++ make cmake pkg-config
 	libtomcrypt-dev libtommath-dev
 	libgtest-dev googletest
-	libssl-dev openssl python3-cryptography-vectors
+	libssl-dev openssl python3-cryptography python3-cryptography-vectors
 	iproute2 util-linux valgrind
 	g++-mingw-w64-x86-64-posix wine64 dpkg-dev mandoc man-db lintian strace
 	bats bats-support bats-assert bats-file nettle-dev

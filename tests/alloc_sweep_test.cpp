@@ -14,7 +14,12 @@
  * build with a larger QEL_SWEEP_SPACED samples more densely. Those runs
  * are forked from one run at the very allocation each fails (see
  * fakes/lib_alloc.h), so the sweep makes a key a handful of times, not
- * once per failure. */
+ * once per failure.
+ *
+ * A licence check (key import, reader, signature, adapter list) is swept
+ * whole, ours and the libraries' allocations. Issuing one checks the
+ * private key, some 90 000 library allocations, a quarter of a second a
+ * run: both ends and a sparser sample than the key run's. */
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,7 +42,10 @@
 #include "hostid/report.h"
 #include "key_test_util.h"
 #include "keys/generate.h"
+#include "keys/key_import.h"
 #include "keys/os_prng.h"
+#include "license/license.h"
+#include "license_test_util.h"
 #include "test_util.h"
 
 /* Library allocations failed at even spacing (reallocs: an eighth). */
@@ -59,14 +67,14 @@ struct Outcome {
 
 /* Judges the outcome of a run forked at a failed library allocation (see
  * fakes/lib_alloc.h): empty when it is as it must be. */
-using Verdict = std::string (*)(const Outcome &);
+using ForkVerdict = std::string (*)(const Outcome &);
 
 /* Runs fn in a fresh directory (after prepare, if given) with standard
  * output going to a file, in this process. A child forked during the run
  * hands verdict's judgement of its outcome to the parent and ends here,
  * before anything of the parent's (its directories) is released. */
 Outcome
-run_captured(int (*fn)(char *), void (*prepare)() = nullptr, Verdict verdict = nullptr)
+run_captured(int (*fn)(char *), void (*prepare)() = nullptr, ForkVerdict verdict = nullptr)
 {
 	TempDir work, out;
 	Outcome o;
@@ -433,6 +441,167 @@ TEST(AllocationSweep, KeyRunFailsCleanlyWhenTheLibrariesCannotGrowANumber)
 	const LibraryCounts &c = count_library_stages();
 	ASSERT_GT(c.reallocs.total(), 0);
 	fail_library_allocations(c.reallocs, true, pick(c.reallocs, 5, QEL_SWEEP_SPACED / 8));
+}
+
+/* ---- licences ---- */
+
+struct LicenceRun {
+	int rc;
+	std::string msg;
+	std::string text; /* the licence issued */
+};
+
+const std::string &
+licence_to_check()
+{
+	static const std::string text = [] {
+		reset_all();
+		/* Both keys read before any allocation is failed. */
+		(void)golden_public_der();
+		return standard_licence();
+	}();
+	return text;
+}
+
+LicenceRun
+check_run()
+{
+	adapters_here();
+	const std::string &t = licence_to_check();
+	Verdict v = check_licence(t, "2026-12-07");
+	return {v.rc, v.msg, ""};
+}
+
+LicenceRun
+issue_run()
+{
+	const Bytes &k = golden_private_der();
+	char msg[QEL_MSG_SIZE] = "untouched";
+	char *out = nullptr;
+	std::size_t len = 0;
+	int rc = qel_license_issue(REPORT_HERE.data(), REPORT_HERE.size(), STANDARD_MEMBERS,
+	                           k.data(), static_cast<int>(k.size()), &out, &len, msg);
+	LicenceRun r{rc, msg, out != nullptr ? std::string(out, len) : ""};
+	if (rc != QEL_OK && out != nullptr)
+		ADD_FAILURE() << "a licence left after a failure";
+	qel_license_text_free(out);
+	return r;
+}
+
+/* Library allocations of importing a key (dsa_import, the export that
+ * compares, for a private key dsa_verify_key). */
+long
+import_allocations(const Bytes &der, bool is_private)
+{
+	reset_all();
+	dsa_key key;
+	if (key_import(der.data(), static_cast<uint32_t>(der.size()), is_private, "key", &key,
+	               nullptr) != QEL_OK)
+		ADD_FAILURE() << "the golden key does not import";
+	else
+		dsa_free(&key);
+	long n = fake_lib_mem.calls;
+	reset_all();
+	return n;
+}
+
+/* A failed run: out of memory, nothing left behind. libtomcrypt's
+ * dsa_import (the private key's) tries one layout after another, so a
+ * failed allocation in an early try reads as a key the later ones refuse:
+ * during that import (library allocations up to import_end) that answer
+ * counts as clean too. */
+void
+expect_clean_failure(const LicenceRun &r, long n = 0, long import_end = 0)
+{
+	EXPECT_EQ(fake_mem.live, 0) << "our blocks leaked";
+	EXPECT_EQ(fake_lib_mem.live, 0) << "the libraries' blocks leaked";
+	EXPECT_EQ(r.text, "");
+	if (n >= 1 && n <= import_end && r.rc == QEL_ERR_KEY) {
+		EXPECT_EQ(r.msg, "key is not a DSA key made by qelkeypair");
+		return;
+	}
+	EXPECT_EQ(r.rc, QEL_ERR_MEMORY) << r.msg;
+	EXPECT_EQ(r.msg, "out of memory");
+}
+
+TEST(AllocationSweep, LicenceCheckFailsCleanlyAtEveryAllocation)
+{
+	(void)licence_to_check();
+	/* Ours: the record, its arena and arrays, the adapter list. */
+	long n = 1;
+	for (;; n++) {
+		SCOPED_TRACE("our allocation " + std::to_string(n));
+		reset_all();
+		fake_mem.fail_at = n;
+		LicenceRun r = check_run();
+		if (r.rc == QEL_OK) {
+			EXPECT_EQ(fake_mem.live, 0);
+			break;
+		}
+		expect_clean_failure(r);
+		ASSERT_LT(n, 20);
+	}
+	std::fprintf(stderr, "sweep: a check makes %ld allocations of ours\n", n - 1);
+
+	/* The libraries': every one of them. */
+	reset_all();
+	LicenceRun r = check_run();
+	ASSERT_EQ(r.rc, QEL_OK) << r.msg;
+	const long total = fake_lib_mem.calls;
+	std::fprintf(stderr, "sweep: a check makes %ld library allocations\n", total);
+	ASSERT_GT(total, 10);
+	for (n = 1; n <= total; n++) {
+		SCOPED_TRACE("library allocation " + std::to_string(n));
+		reset_all();
+		fake_lib_mem.fail_at = n;
+		expect_clean_failure(check_run());
+	}
+	reset_all();
+	fake_lib_mem.fail_at = total + 1;
+	EXPECT_EQ(check_run().rc, QEL_OK);
+}
+
+TEST(AllocationSweep, LicenceIssueFailsCleanlyWhenMemoryRunsOut)
+{
+	(void)licence_to_check();
+	/* Ours, one by one: the report's list, addresses and platform name,
+	 * the licence text. */
+	long n = 1;
+	for (;; n++) {
+		SCOPED_TRACE("our allocation " + std::to_string(n));
+		announce("our allocation of an issue", n);
+		reset_all();
+		fake_mem.fail_at = n;
+		LicenceRun r = issue_run();
+		if (r.rc == QEL_OK) {
+			EXPECT_EQ(fake_mem.live, 0);
+			EXPECT_EQ(r.text, licence_to_check());
+			break;
+		}
+		expect_clean_failure(r);
+		ASSERT_LT(n, 10);
+	}
+
+	/* The libraries': a sample, as for the key run. */
+	reset_all();
+	ASSERT_EQ(issue_run().rc, QEL_OK);
+	StageEnds ends{};
+	ends.end[0] = ends.end[1] = ends.end[2] = ends.end[3] = fake_lib_mem.calls;
+	std::fprintf(stderr, "sweep: an issue makes %ld library allocations\n", ends.total());
+	const long import_end = import_allocations(golden_private_der(), true);
+	ends.end[0] = import_end;
+	for (long k : pick(ends, 10, QEL_SWEEP_SPACED / 4)) {
+		SCOPED_TRACE("library allocation " + std::to_string(k));
+		announce("library allocation of an issue", k);
+		reset_all();
+		fake_lib_mem.fail_at = k;
+		expect_clean_failure(issue_run(), k, import_end);
+	}
+	reset_all();
+	fake_lib_mem.fail_at = ends.total() + 1;
+	LicenceRun r = issue_run();
+	EXPECT_EQ(r.rc, QEL_OK) << r.msg;
+	EXPECT_EQ(r.text, licence_to_check());
 }
 
 } // namespace

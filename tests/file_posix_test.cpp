@@ -292,4 +292,57 @@ TEST(FileFaults, OwnerOnlyFilesIgnoreTheUmask)
 	}
 }
 
+/* The licence file takes its name in one step that never replaces: not a
+ * file, not a directory, not a symlink, even a dangling one. */
+TEST(FileFaults, MoveNewNeverReplacesAnything)
+{
+	TempDir dir;
+	const std::string target = dir / "target";
+	std::filesystem::create_directory(dir / "dir");
+	ASSERT_EQ(symlink(target.c_str(), (dir / "dangling").c_str()), 0);
+	write_file(dir / "file", "old");
+	for (const char *name : {"file", "dir", "dangling"}) {
+		SCOPED_TRACE(name);
+		char temp[FILE_TEMP_NAME_SIZE];
+		std::string out = dir / name;
+		std::FILE *f = file_create_temp(out.c_str(), temp, nullptr);
+		ASSERT_NE(f, nullptr);
+		EXPECT_EQ(file_printf(f, nullptr, "new\n"), QEL_OK);
+		EXPECT_EQ(file_close(f, nullptr), QEL_OK);
+		bool exists = false;
+		char msg[QEL_MSG_SIZE] = "untouched";
+		EXPECT_EQ(file_move_new(temp, out.c_str(), &exists, msg), QEL_ERR_IO);
+		EXPECT_TRUE(exists);
+		EXPECT_STREQ(msg, "untouched");
+		file_remove(temp);
+	}
+	EXPECT_EQ(read_file(dir / "file"), "old");
+	EXPECT_FALSE(path_exists(target));
+	EXPECT_TRUE(std::filesystem::is_directory(dir / "dir"));
+}
+
+TEST(FileFaults, TemporaryFilesGetTheUsualModeLessTheUmask)
+{
+	TempDir dir;
+	for (mode_t mask : {000u, 022u, 077u}) {
+		char temp[FILE_TEMP_NAME_SIZE];
+		mode_t old = umask(mask);
+		std::FILE *f = file_create_temp((dir / "out").c_str(), temp, nullptr);
+		umask(old);
+		ASSERT_NE(f, nullptr);
+		(void)file_close(f, nullptr);
+		struct stat st;
+		ASSERT_EQ(stat(temp, &st), 0);
+		EXPECT_EQ(st.st_mode & 07777, 0666 & ~mask) << "umask " << mask;
+		file_remove(temp);
+	}
+	/* A name too long for a path. */
+	std::string long_name = dir / std::string(FILE_TEMP_NAME_SIZE, 'n');
+	char temp[FILE_TEMP_NAME_SIZE];
+	char msg[QEL_MSG_SIZE];
+	EXPECT_EQ(file_create_temp(long_name.c_str(), temp, msg), nullptr);
+	EXPECT_EQ(std::string(msg).rfind("cannot open file '" + dir.path, 0), 0u);
+	EXPECT_STREQ(temp, "");
+}
+
 } // namespace

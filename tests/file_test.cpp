@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -132,6 +133,100 @@ TEST(FileCreateNew, NeverReplacesAnExistingFile)
 	EXPECT_FALSE(exists);
 	EXPECT_EQ(std::string(b.msg),
 	          "cannot open file '" + missing + "': " + std::strerror(ENOENT));
+}
+
+/* --- Reading whole files, and writing one whole or not at all --- */
+
+struct ReadAll {
+	int rc;
+	std::string msg;
+	std::string data;
+	std::size_t length;
+};
+
+ReadAll
+read_all(const std::string &path, std::size_t limit)
+{
+	Buffer b;
+	char *data = nullptr;
+	std::size_t length = 99;
+	int rc = file_read_all(path.c_str(), limit, &data, &length, b.msg);
+	ReadAll r{rc, b.msg, data != nullptr ? std::string(data, length) : "", length};
+	if (data != nullptr) {
+		EXPECT_EQ(data[length], '\0');
+	}
+	mem_free(data);
+	return r;
+}
+
+TEST(FileReadAll, TakesTheBytesAsTheyAreUpToOneMoreThanTheLimit)
+{
+	TempDir dir;
+	const std::string bytes("a\r\nb\0c\n", 7);
+	write_file(dir / "f", bytes);
+	write_file(dir / "empty", "");
+	ReadAll r = read_all(dir / "f", 100);
+	EXPECT_EQ(r.rc, QEL_OK);
+	EXPECT_EQ(r.data, bytes);
+	EXPECT_EQ(r.msg, untouched);
+	EXPECT_EQ(read_all(dir / "f", 7).data, bytes);
+	/* One byte past the limit tells a longer file. */
+	r = read_all(dir / "f", 5);
+	EXPECT_EQ(r.rc, QEL_OK);
+	EXPECT_EQ(r.length, 6u);
+	EXPECT_EQ(read_all(dir / "empty", 5).length, 0u);
+
+	r = read_all(dir / "missing", 5);
+	EXPECT_EQ(r.rc, QEL_ERR_IO);
+	EXPECT_EQ(r.msg, "cannot open file '" + dir / "missing" + "': " + std::strerror(ENOENT));
+	EXPECT_EQ(r.length, 0u);
+	/* A directory: fopen refuses it on Windows, the read fails on Linux. */
+	r = read_all(dir.path, 5);
+	EXPECT_EQ(r.rc, QEL_ERR_IO);
+	EXPECT_EQ(r.msg.rfind("cannot ", 0), 0u) << r.msg;
+}
+
+TEST(FileMoveNew, AWholeFileTakesItsNameOnlyWhereNoneIs)
+{
+	TempDir dir;
+	const std::string out = dir / "licence.txt";
+	Buffer b;
+	char temp[FILE_TEMP_NAME_SIZE];
+	std::FILE *f = file_create_temp(out.c_str(), temp, b.msg);
+	ASSERT_NE(f, nullptr) << b.msg;
+	EXPECT_EQ(std::filesystem::path(temp).parent_path(), std::filesystem::path(dir.path));
+	EXPECT_EQ(file_printf(f, b.msg, "one\ntwo\n"), QEL_OK);
+	EXPECT_EQ(file_sync(f, b.msg), QEL_OK);
+	EXPECT_EQ(file_close(f, b.msg), QEL_OK);
+	bool exists = true;
+	EXPECT_EQ(file_move_new(temp, out.c_str(), &exists, b.msg), QEL_OK);
+	EXPECT_FALSE(exists);
+	EXPECT_FALSE(path_exists(temp));
+	EXPECT_EQ(read_file(out), native_text("one\ntwo\n"));
+	EXPECT_STREQ(b.msg, untouched);
+
+	/* The name is taken now: the move refuses, both files stay. */
+	char again[FILE_TEMP_NAME_SIZE];
+	f = file_create_temp(out.c_str(), again, b.msg);
+	ASSERT_NE(f, nullptr) << b.msg;
+	EXPECT_STRNE(again, temp);
+	EXPECT_EQ(file_close(f, b.msg), QEL_OK);
+	EXPECT_EQ(file_move_new(again, out.c_str(), &exists, b.msg), QEL_ERR_IO);
+	EXPECT_TRUE(exists);
+	EXPECT_STREQ(b.msg, untouched);
+	EXPECT_EQ(read_file(out), native_text("one\ntwo\n"));
+	EXPECT_TRUE(path_exists(again));
+	file_remove(again);
+	EXPECT_FALSE(path_exists(again));
+	EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path),
+	                        std::filesystem::directory_iterator{}),
+	          1);
+
+	/* No directory to make it in. */
+	const std::string nowhere = dir / "missing/licence.txt";
+	EXPECT_EQ(file_create_temp(nowhere.c_str(), temp, b.msg), nullptr);
+	EXPECT_EQ(std::string(b.msg).rfind("cannot open file '" + dir / "missing/", 0), 0u) << b.msg;
+	EXPECT_STREQ(temp, "");
 }
 
 } // namespace

@@ -42,6 +42,7 @@ add_executable(qel_alloc_sweep
 	fakes/fake_random.cpp
 	test_util.cpp
 	key_test_util.cpp
+	license_test_util.cpp
 	$<TARGET_OBJECTS:qelcore_logic>)
 add_dependencies(qel_alloc_sweep qel_counted_libs)
 target_include_directories(qel_alloc_sweep PRIVATE
@@ -66,7 +67,8 @@ if(QEL_HARDENED)
 	add_test(NAME hardening
 		COMMAND ${QEL_BATS} --tap ${CMAKE_CURRENT_SOURCE_DIR}/hardening.bats)
 	set_tests_properties(hardening PROPERTIES LABELS hardening
-		ENVIRONMENT "QEL_PROGRAMS=$<TARGET_FILE:qelhostid> $<TARGET_FILE:qelkeypair>")
+		ENVIRONMENT
+		"QEL_PROGRAMS=$<TARGET_FILE:qelhostid> $<TARGET_FILE:qelkeypair> $<TARGET_FILE:qellicense>")
 endif()
 
 # Static analysis of the product code, in the build that exports its

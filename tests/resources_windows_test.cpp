@@ -19,6 +19,7 @@ struct Program {
 const Program programs[] = {
     {"qelhostid.exe", "qelcore host ID printer"},
     {"qelkeypair.exe", "qelcore key pair generator"},
+    {"qellicense.exe", "qelcore licence tool"},
 };
 
 /* The version block of a file, empty when it has none. */

@@ -40,16 +40,17 @@ setup() {
 
 @test "the files land where they belong" {
 	for f in \
-		bin/qelhostid bin/qelkeypair \
+		bin/qelhostid bin/qelkeypair bin/qellicense \
 		"$QEL_LIBDIR/libqelcore.a" include/qel/qelcore.h \
 		"$QEL_LIBDIR/cmake/qelcore/qelcore-config.cmake" \
 		"$QEL_LIBDIR/cmake/qelcore/qelcore-config-version.cmake" \
 		"$QEL_LIBDIR/cmake/qelcore/qelcore-targets.cmake" \
 		"$QEL_LIBDIR/pkgconfig/qelcore.pc" \
 		share/man/man1/qelhostid.1.gz share/man/man1/qelkeypair.1.gz \
+		share/man/man1/qellicense.1.gz \
 		share/doc/qelkeypair/README.md share/doc/qelkeypair/VENDOR.md \
+		share/doc/qelkeypair/LICENCE-FORMAT.md \
 		share/doc/qelkeypair/examples/check_license.c \
-		share/doc/qelkeypair/examples/sign_license.c \
 		share/doc/qelkeypair/examples/Makefile \
 		share/doc/qelhostid/copyright share/doc/qelkeypair/copyright \
 		share/doc/libqelcore-dev/copyright \
@@ -62,6 +63,8 @@ setup() {
 	done
 	assert_file_executable "$prefix/bin/qelhostid"
 	assert_file_executable "$prefix/bin/qelkeypair"
+	assert_file_executable "$prefix/bin/qellicense"
+	assert_file_not_exists "$prefix/share/doc/qelkeypair/examples/sign_license.c"
 }
 
 @test "the public header is the only header installed" {
@@ -81,6 +84,10 @@ setup() {
 		assert_failure 1
 		assert_line --index 0 "Usage: $prefix/bin/$p"
 	done
+	run "$prefix/bin/qellicense" x
+	assert_failure 1
+	assert_line --index 0 "$prefix/bin/qellicense: error: unknown command 'x'"
+	assert_line --index 1 --partial "Usage: $prefix/bin/qellicense issue "
 }
 
 @test "pkg-config: version, include directory and libraries" {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bats
 # The Debian packages: cpack, started from the top of the source tree as
 # docs/VENDOR.md says, makes qelhostid (the customer's), qelkeypair (the
-# vendor's) and libqelcore-dev in the build directory and writes nothing
+# vendor's: qelkeypair and qellicense) and libqelcore-dev in the build directory and writes nothing
 # in the source tree. Each has its control fields (Built-Using for
 # statically linked programs, Multi-Arch: same for the -dev package, no
 # Homepage), its files and no other package's, a copyright file, the
@@ -74,7 +74,7 @@ contents() {
 		assert_output ""
 	done <<-'TABLE'
 		qelhostid|utils|print this machine's hardware addresses for a node-locked licence
-		qelkeypair|utils|make the DSA key pair that signs node-locked licences
+		qelkeypair|utils|make the DSA key pair that signs node-locked licences, and issue them
 		libqelcore-dev|libdevel|static library and C header for checking node-locked licences
 	TABLE
 }
@@ -192,6 +192,8 @@ source_of() {
 	run contents qelkeypair
 	assert_output - <<-'FILES'
 		usr/bin/qelkeypair
+		usr/bin/qellicense
+		usr/share/doc/qelkeypair/LICENCE-FORMAT.md
 		usr/share/doc/qelkeypair/README.md
 		usr/share/doc/qelkeypair/THIRD-PARTY-NOTICES
 		usr/share/doc/qelkeypair/VENDOR.md
@@ -199,9 +201,9 @@ source_of() {
 		usr/share/doc/qelkeypair/copyright
 		usr/share/doc/qelkeypair/examples/Makefile
 		usr/share/doc/qelkeypair/examples/check_license.c
-		usr/share/doc/qelkeypair/examples/sign_license.c
 		usr/share/lintian/overrides/qelkeypair
 		usr/share/man/man1/qelkeypair.1.gz
+		usr/share/man/man1/qellicense.1.gz
 	FILES
 	multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 	run contents libqelcore-dev
@@ -236,10 +238,15 @@ source_of() {
 			Maintainer|$QEL_MAINTAINER
 		TABLE
 	done
-	for p in qelhostid qelkeypair; do
-		run zcat "$p/usr/share/man/man1/$p.1.gz"
-		assert_output "$(cat "$QEL_SOURCE/docs/man/$p.1")"
-	done
+	# package | page
+	while IFS='|' read -r p page; do
+		run zcat "$p/usr/share/man/man1/$page.1.gz"
+		assert_output "$(cat "$QEL_SOURCE/docs/man/$page.1")"
+	done <<-'TABLE'
+		qelhostid|qelhostid
+		qelkeypair|qelkeypair
+		qelkeypair|qellicense
+	TABLE
 }
 
 @test "qelcore.pc of the -dev package: absolute system paths, which pkg-config leaves out" {
@@ -286,7 +293,7 @@ source_of() {
 	assert_success
 
 	export PATH=/usr/sbin:/usr/bin:/sbin:/bin
-	for p in qelhostid qelkeypair; do
+	for p in qelhostid qelkeypair qellicense; do
 		assert_equal "$(command -v $p)" "/usr/bin/$p"
 		assert_equal "$(man -w $p)" "/usr/share/man/man1/$p.1.gz"
 	done
@@ -302,6 +309,16 @@ source_of() {
 	assert_success
 	assert_line --index 5 --regexp '^[0-9a-f]{64}$'
 	assert_equal "$(stat -c %a qel_privkey.c)" 600
+	# A licence for the namespace's machine, issued and checked there.
+	run qellicense issue --key qel_privkey.c --report qelhostid.txt --licensee "Example Ltd" \
+		--out example.lic
+	assert_success
+	run unshare -n bash -c 'set -e
+		ip link add v0 type veth peer name v1
+		ip link set v0 address 02:00:00:00:00:01
+		exec qellicense check --key qel_pubkey.c example.lic'
+	assert_success
+	assert_line --index 1 "licensee: Example Ltd"
 
 	# A product with nothing but pkg-config, from the system's own paths.
 	# shellcheck disable=SC2046
@@ -318,7 +335,7 @@ source_of() {
 	run dpkg -P $packages
 	assert_success
 	rm "$BATS_FILE_TMPDIR/installed"
-	for f in /usr/bin/qelhostid /usr/bin/qelkeypair /usr/include/qel \
+	for f in /usr/bin/qelhostid /usr/bin/qelkeypair /usr/bin/qellicense /usr/include/qel \
 		/usr/share/doc/qelkeypair /usr/share/man/man1/qelhostid.1.gz \
 		/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/libqelcore.a; do
 		assert_not_exist "$f"

@@ -1,17 +1,17 @@
 #!/usr/bin/env bats
 # The zips of the Windows build. cpack makes two: the customer's, with
-# qelhostid.exe and a README.txt in CR LF, and the vendor kit, with both
-# programs, libqelcore.a and the libtomcrypt and libtommath archives the
-# programs were linked with, the headers, a CMake package and the docs
-# and examples. The programs run under Wine from where they were unpacked.
-# The kit, unpacked into a scratch folder, is what the examples (a C-only
-# project) build against, with the mingw-w64 toolchain file and
-# -DCMAKE_PREFIX_PATH; sign_license and check_license then run under Wine
-# with keys from the kit's qelkeypair.exe. Products built against the kit
-# find the header's version in the library, and only the header's
-# functions global in it: one with functions named like the library's
-# internal ones links and works, and one that uses libtomcrypt's data
-# itself makes keys.
+# qelhostid.exe and a README.txt in CR LF, and the vendor kit, with the
+# three programs, libqelcore.a and the libtomcrypt and libtommath archives
+# the programs were linked with, the headers, a CMake package and the docs
+# and the example. The programs run under Wine from where they were
+# unpacked. The kit, unpacked into a scratch folder, is what the example (a
+# C-only project) builds against, with the mingw-w64 toolchain file and
+# -DCMAKE_PREFIX_PATH; check_license then runs under Wine on licences that
+# the kit's qellicense.exe issued, with keys from its qelkeypair.exe, for
+# the report of its qelhostid.exe. Products built against the kit find the
+# header's version in the library, and only the header's functions global
+# in it: one with functions named like the library's internal ones links
+# and works, and one that uses libtomcrypt's data itself makes keys.
 #
 # Environment: QEL_BUILD (the build directory), QEL_SOURCE (the source
 # tree), CPACK, QEL_WINE (the Wine loader), QEL_TOOLCHAIN (the toolchain
@@ -26,17 +26,12 @@ host_addresses() {
 	ip -o link show | sed -n 's/.* link\/ether \([0-9a-f:]\{17\}\) .*/\1/p' | sort -u
 }
 
-# licence FILE MEMBERS: a licence of one customer with the JSON members
-# MEMBERS (lines without the braces).
-licence() {
-	printf '{\n"customer": "Example Ltd",\n%s\n}\n' "$2" >"$1"
-}
-
-# wine EXE ARGS...: runs a Windows program, its CR LF line ends made LF;
-# what it wrote, as it wrote it, is left in wine.out.
+# wine EXE ARGS...: runs a Windows program, its CR LF line ends made LF,
+# standard error after standard output; what it wrote, as it wrote it, is
+# left in wine.out.
 wine() {
 	local status=0
-	"$QEL_WINE" "$@" >wine.out || status=$?
+	"$QEL_WINE" "$@" >wine.out 2>&1 || status=$?
 	tr -d '\r' <wine.out
 	return $status
 }
@@ -62,21 +57,20 @@ setup_file() {
 		-DCMAKE_FIND_PACKAGE_NO_PACKAGE_REGISTRY=ON >examples.log 2>&1 &&
 		cmake --build examples >>examples.log 2>&1 || { cat examples.log; return 1; }
 
-	# Licences, signed: for this machine, for another one, and changed.
+	# Licences, issued by the kit's qellicense.exe: for this machine's
+	# report, for another machine (an address of the documentation range),
+	# and one changed after.
 	mkdir lic && cd lic || return 1
-	mapfile -t mine < <(host_addresses)
-	[ "${#mine[@]}" -gt 0 ] || return 1
-	other=00:00:5e:00:53:01 # documentation range
-	licence licence "\"hostid\": \"${mine[0]}\","
-	licence licence_foreign "\"hostid\": [\"$other\"],"
-	for l in licence licence_foreign; do
-		wine "$top/examples/sign_license.exe" "$l" >"sig${l#licence}" || return 1
+	wine "$top/kit/bin/qelhostid.exe" >/dev/null || return 1
+	printf '"hostid": "00:00:5e:00:53:01",\r\n"os": "Windows"\r\n' >elsewhere.txt
+	for l in licence:qelhostid.txt licence_foreign:elsewhere.txt; do
+		wine "$top/kit/bin/qellicense.exe" issue --key "$top/keys/qel_privkey.c" \
+			--report "${l#*:}" --licensee "Example Ltd" --out "${l%%:*}" >/dev/null ||
+			return 1
 	done
 	sed 's/Example/Exbmple/' licence >licence_changed
 	cmp -s licence licence_changed && return 1
-	hex=$(cat sig)
-	d=${hex:10:1}
-	printf '%s%x%s\n' "${hex:0:10}" $(((16#$d + 1) % 16)) "${hex:11}" >sig_changed
+	return 0
 }
 
 setup() {
@@ -142,12 +136,13 @@ files() {
 	refute_output --partial qelkeypair
 }
 
-@test "the kit: programs, libraries, headers, CMake package, docs and examples" {
+@test "the kit: programs, libraries, headers, CMake package, docs and the example" {
 	expected=$(
-		printf '%s\n' bin/qelhostid.exe bin/qelkeypair.exe \
-			doc/LICENSE.txt doc/README.md doc/THIRD-PARTY-NOTICES.txt doc/VENDOR.md \
+		printf '%s\n' bin/qelhostid.exe bin/qelkeypair.exe bin/qellicense.exe \
+			doc/LICENCE-FORMAT.md doc/LICENSE.txt doc/README.md doc/THIRD-PARTY-NOTICES.txt \
+			doc/VENDOR.md \
 			doc/examples/CMakeLists.txt doc/examples/Makefile \
-			doc/examples/check_license.c doc/examples/sign_license.c \
+			doc/examples/check_license.c \
 			include/qel/qelcore.h \
 			lib/cmake/qelcore/qelcore-config-version.cmake \
 			lib/cmake/qelcore/qelcore-config.cmake \
@@ -183,7 +178,7 @@ files() {
 @test "the programs import only Windows' own DLLs" {
 	command -v x86_64-w64-mingw32-objdump >/dev/null || skip "no x86_64-w64-mingw32-objdump"
 	for exe in customer/qelhostid.exe kit/bin/qelhostid.exe kit/bin/qelkeypair.exe \
-		examples/check_license.exe examples/sign_license.exe; do
+		kit/bin/qellicense.exe examples/check_license.exe; do
 		run bash -c 'x86_64-w64-mingw32-objdump -p "$1" | sed -n "s/^\s*DLL Name: //p" |
 			tr A-Z a-z | grep -vxE "kernel32\.dll|msvcrt\.dll|advapi32\.dll|iphlpapi\.dll|ws2_32\.dll|user32\.dll|api-ms-win-.*\.dll"' \
 			_ "$top/$exe"
@@ -213,7 +208,7 @@ files() {
 	assert_success
 }
 
-@test "qelkeypair.exe from the kit made the keys the examples carry" {
+@test "qelkeypair.exe from the kit made the keys the example carries" {
 	assert_equal "$(cat "$top/keys/status")" 0
 	run tr -d '\r' <"$top/keys/qelkeypair.out"
 	assert_line --index 0 "generating keys..."
@@ -222,19 +217,17 @@ files() {
 	assert_file_exists "$top/keys/qel_pubkey.c"
 }
 
-@test "the examples, built against the kit, sign and check under Wine" {
+@test "the example, built against the kit, checks the kit's licences under Wine" {
 	cd "$top/lic" || exit 1
-	# licence | signature | exit | output
-	while IFS="|" read -r lic sig want_status out; do
-		run wine "$top/examples/check_license.exe" "$lic" "$sig"
-		assert_equal "$lic $sig: $status" "$lic $sig: $want_status"
-		assert_equal "$lic $sig: $output" "$lic $sig: $(printf "$out")"
+	# licence | exit | output
+	while IFS="|" read -r lic want_status want; do
+		run wine "$top/examples/check_license.exe" "$lic"
+		assert_equal "$lic: $status" "$lic: $want_status"
+		assert_equal "$lic: $output" "$lic: $want"
 	done <<-'TABLE'
-		licence|sig|0|signature good\nhostid good
-		licence_changed|sig|1|signature bad
-		licence|sig_changed|1|signature bad
-		licence_foreign|sig_foreign|1|signature good\nhostid bad
-		licence_foreign|sig|1|signature bad
+		licence|0|licence good
+		licence_changed|21|check_license: licence has a signature that is not valid
+		licence_foreign|23|check_license: licence is for another machine
 	TABLE
 }
 
@@ -249,12 +242,9 @@ files() {
 		"$top/kit/doc/examples/check_license.c" "$top/keys/qel_pubkey.c" \
 		$(pkg-config --static --libs qelcore)
 	assert_success
-	run wine "$BATS_TEST_TMPDIR/check.exe" "$top/lic/licence" "$top/lic/sig"
+	run wine "$BATS_TEST_TMPDIR/check.exe" "$top/lic/licence"
 	assert_success
-	assert_output - <<-'OUT'
-		signature good
-		hostid good
-		OUT
+	assert_output "licence good"
 }
 
 # kit_build OUTPUT SOURCE COMPILER FLAGS...: builds a product against the
