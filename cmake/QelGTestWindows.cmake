@@ -40,6 +40,12 @@ set(INSTALL_GTEST OFF)
 set(BUILD_SHARED_LIBS OFF)
 set(gtest_force_shared_crt OFF)
 add_subdirectory(${QEL_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+# Built with every Windows build, so built fast: unoptimised and without
+# debug information it compiles in a third of the time, and the tests it
+# runs do not notice.
+foreach(target IN ITEMS gtest gtest_main)
+	target_compile_options(${target} PRIVATE -O0 -g0)
+endforeach()
 set(GTest_FOUND TRUE)
 
 set(QEL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "Wine prefix for the tests")
