@@ -154,7 +154,7 @@ source_of() {
 	done
 	run grep -x '  libqelcore\.a  *qelcore' "$notices"
 	assert_success
-	for p in qelhostid qelkeypair; do
+	for p in qelhostid qelkeypair qellicense; do
 		symbols=$(nm "$QEL_BUILD/$p")
 		listed=$(sed -n "s/^  $p  *//p" "$notices")
 		assert [ -n "$listed" ]

@@ -36,7 +36,7 @@ setup() {
 }
 
 @test "the library and the programs are the same bytes" {
-	for f in libqelcore.a qelhostid qelkeypair; do
+	for f in libqelcore.a qelhostid qelkeypair qellicense; do
 		run cmp "$one/$f" "$two/$f"
 		assert_success
 	done

@@ -355,6 +355,6 @@ kit_build() {
 		fi
 	done <<-'TABLE'
 		customer/THIRD-PARTY-NOTICES.txt|qelhostid.exe|
-		kit/doc/THIRD-PARTY-NOTICES.txt|qelhostid.exe qelkeypair.exe|libqelcore.a libtomcrypt.a libtommath.a
+		kit/doc/THIRD-PARTY-NOTICES.txt|qelhostid.exe qelkeypair.exe qellicense.exe|libqelcore.a libtomcrypt.a libtommath.a
 	TABLE
 }
