@@ -56,6 +56,7 @@ target_compile_definitions(qel_alloc_sweep PRIVATE
 target_link_libraries(qel_alloc_sweep PRIVATE ${counted_libs} GTest::gtest_main)
 set_target_properties(qel_alloc_sweep PROPERTIES LINK_DEPENDS "${counted_libs}")
 qel_set_warnings(qel_alloc_sweep)
+qel_test_program(qel_alloc_sweep PCH)
 if(QEL_SANITIZE)
 	# about half a minute under the sanitizers: started first
 	add_test(NAME alloc_sweep COMMAND qel_alloc_sweep)
