@@ -171,7 +171,7 @@ source_of() {
 			T main|qelcore|yes
 			T __libc_start_main|glibc|no
 			t _Unwind_Find_FDE|gcc-runtime|no
-			T dsa_make_key|libtomcrypt|yes
+			T dsa_free|libtomcrypt|yes
 			T mp_init|libtommath|yes
 		TABLE
 	done

@@ -343,7 +343,7 @@ kit_build() {
 				T main|qelcore|yes
 				T __mingw_pformat|mingw-w64|yes
 				T ___chkstk_ms|gcc-runtime|no
-				T dsa_make_key|libtomcrypt|yes
+				T dsa_free|libtomcrypt|yes
 				T mp_init|libtommath|yes
 				T pthread_create|winpthreads|yes
 			TABLE
