@@ -1,4 +1,4 @@
-/* The resources of the Windows programs, read back the
+/* The resources of the Windows programs and of qelcore.dll, read back the
  * way Explorer and installers read them (GetFileVersionInfo, VerQueryValue)
  * and the way the loader finds a program's manifest (RT_MANIFEST, resource
  * 1). Runs in the build's top directory. The names are those the build was
@@ -23,6 +23,7 @@ const Program programs[] = {
     {"qelhostid.exe", "host ID printer", VFT_APP},
     {"qelkeypair.exe", "key pair generator", VFT_APP},
     {"qellicense.exe", "licence tool", VFT_APP},
+    {"qelcore.dll", "node-locked licence library", VFT_DLL},
 };
 
 TEST(Resources, VersionInfoCarriesTheProjectVersion)
