@@ -128,6 +128,31 @@ files() {
 		"$top/kit/cmake/toolchain-mingw-w64-x86_64.cmake"
 }
 
+@test "the kit's table in VENDOR.md names what is in the kit, and every folder" {
+	# | `folder/` | ... `name` ... |: each name a file below that folder
+	# (a pattern for the headers), and each folder of the kit a row.
+	table=$(awk '/^\*\*`qelcore-kit-/ { on = 1; next }
+		on && /^\|/ { rows = 1; if (/^\| `/) print; next }
+		rows { exit }' "$top/kit/doc/VENDOR.md")
+	assert [ -n "$table" ]
+	folders=()
+	while IFS= read -r row; do
+		folder=$(sed 's/^| `\([^`]*\)` |.*/\1/' <<<"$row")
+		folders+=("${folder%/}")
+		for name in $(sed 's/^| `[^`]*` |//' <<<"$row" | grep -o '`[^`]*\.[a-z]*`' | tr -d '`'); do
+			found=$(find "$top/kit/$folder" -path "*/$name" | head -n 1)
+			[ -n "$found" ] || fail "$folder: no $name in the kit"
+		done
+	done <<<"$table"
+	for dir in $(cd "$top/kit" && find . -type f -printf '%h\n' | sed 's|^\./||' | sort -u); do
+		found=no
+		for folder in "${folders[@]}"; do
+			case $dir/ in "$folder"/*) found=yes ;; esac
+		done
+		assert_equal "$dir: $found" "$dir: yes"
+	done
+}
+
 @test "the kit's README.md is the kit's: what is in it and where to start, nothing of Debian" {
 	readme=$top/kit/doc/README.md
 	run cmp -s "$readme" "$QEL_SOURCE/README.md"
