@@ -15,15 +15,14 @@ wine() {
 	return $status
 }
 
-# kit_prepare DIR: makes the two zips with cpack in DIR/zips (their paths
-# in customer_zip and kit_zip) and unpacks them into DIR/customer and
-# DIR/kit; makes a key pair with the kit's qelkeypair.exe in DIR/keys (its
-# output and status beside them, qelkeypair.out and status); and with the
-# kit's qellicense.exe, in DIR/lic, the licences licence (for this
-# machine's report, qelhostid.txt of the kit's qelhostid.exe),
-# licence_foreign (for another machine, an address of the documentation
-# range) and licence_changed (licence with one letter changed). Shows what
-# failed.
+# kit_prepare DIR: makes the two zips with cpack in DIR/zips and unpacks
+# them into DIR/customer and DIR/kit; makes a key pair with the kit's
+# qelkeypair.exe in DIR/keys (its output and status beside them,
+# qelkeypair.out and status); and with the kit's qellicense.exe, in
+# DIR/lic, the licences licence (for this machine's report, qelhostid.txt
+# of the kit's qelhostid.exe), licence_foreign (for another machine, an
+# address of the documentation range) and licence_changed (licence with one
+# letter changed). Shows what failed.
 kit_prepare() {
 	local top=$1 l
 	(
@@ -47,9 +46,6 @@ kit_prepare() {
 		sed 's/Example/Exbmple/' licence >licence_changed
 		! cmp -s licence licence_changed
 	)
-	customer_zip=$top/zips/qelhostid-$QEL_VERSION-win64.zip
-	kit_zip=$top/zips/qelcore-kit-$QEL_VERSION-win64.zip
-	export customer_zip kit_zip
 }
 
 # doc_block FILE NAME: prints the fenced code block of the Markdown FILE

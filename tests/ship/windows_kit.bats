@@ -65,13 +65,12 @@ setup() {
 	load kit
 	top=$BATS_FILE_TMPDIR
 	vendor=$QEL_SOURCE/docs/VENDOR.md
-	customer_zip=$top/zips/qelhostid-$QEL_VERSION-win64.zip
 	cd "$BATS_TEST_TMPDIR" || exit 1
 }
 
 # imports EXE: the DLLs that EXE imports, lower case, one a line, sorted.
 imports() {
-	x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr A-Z a-z |
+	x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' |
 		LC_ALL=C sort
 }
 

@@ -37,7 +37,6 @@ setup() {
 	load symbols
 	load kit
 	top=$BATS_FILE_TMPDIR
-	customer_zip=$top/zips/qelhostid-$QEL_VERSION-win64.zip
 	cd "$BATS_TEST_TMPDIR" || exit 1
 }
 
