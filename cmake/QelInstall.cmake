@@ -22,8 +22,14 @@
 #
 # On Windows the development component also holds libtomcrypt.a,
 # libtommath.a and their headers, the builds the programs link (from
-# scripts/build-windows-deps.sh), the qelkeypair component LICENSE.txt and
-# THIRD-PARTY-NOTICES.txt in doc/, and a fourth component, customer
+# scripts/build-windows-deps.sh), the DLL for Visual C++ (bin/qelcore.dll,
+# lib/qelcore.lib and lib/qelcore.def; the CMake package gives it as
+# qelcore::qelcore to a compiler of the MSVC ABI) and, in cmake/, the
+# toolchain file for building against the kit from Linux; the qelkeypair
+# component has the kit's own README.md (packaging/windows/README-kit.md.in)
+# instead of the tree's, the example without its Makefile (it wants
+# Debian's pkg-config files), and LICENSE.txt and THIRD-PARTY-NOTICES.txt
+# in doc/. A fourth component, customer
 # (installed only by name: cmake --install --component customer), holds
 # qelhostid.exe, README.txt, LICENSE.txt and THIRD-PARTY-NOTICES.txt for
 # the customer, side by side.
@@ -136,12 +142,29 @@ if(QEL_KIT_DEPENDENCIES)
 		DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
 		FILES_MATCHING PATTERN "tomcrypt*.h" PATTERN "tommath*.h")
 endif()
+if(WIN32)
+	# mingw's import library goes nowhere (see cmake/QelWindowsDll.cmake).
+	install(TARGETS qelcore_dll
+		RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT development
+		ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT mingw_import_library
+			EXCLUDE_FROM_ALL)
+	install(FILES ${QEL_DLL_IMPLIB} ${QEL_DLL_DEF}
+		DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+	install(FILES ${PROJECT_SOURCE_DIR}/cmake/toolchain-mingw-w64-x86_64.cmake
+		DESTINATION cmake COMPONENT development)
+endif()
 
+# The Windows kit has qelcore.dll for Visual C++.
+if(WIN32)
+	set(QEL_PACKAGE_DLL ON)
+else()
+	set(QEL_PACKAGE_DLL OFF)
+endif()
 configure_package_config_file(
 	${CMAKE_CURRENT_LIST_DIR}/qelcore-config.cmake.in
 	${PROJECT_BINARY_DIR}/qelcore-config.cmake
 	INSTALL_DESTINATION ${QEL_INSTALL_CMAKEDIR}
-	PATH_VARS CMAKE_INSTALL_INCLUDEDIR CMAKE_INSTALL_LIBDIR)
+	PATH_VARS CMAKE_INSTALL_BINDIR CMAKE_INSTALL_INCLUDEDIR CMAKE_INSTALL_LIBDIR)
 write_basic_package_version_file(
 	${PROJECT_BINARY_DIR}/qelcore-config-version.cmake
 	VERSION ${PROJECT_VERSION}
@@ -201,18 +224,25 @@ install(CODE "
 	COMPONENT development)
 
 install(FILES
-		${PROJECT_SOURCE_DIR}/README.md
 		${PROJECT_SOURCE_DIR}/docs/VENDOR.md
 		${PROJECT_SOURCE_DIR}/docs/LICENCE-FORMAT.md
 	DESTINATION ${QEL_INSTALL_DOCDIR} COMPONENT qelkeypair)
-install(FILES
-		${PROJECT_SOURCE_DIR}/examples/check_license.c
-		${PROJECT_SOURCE_DIR}/examples/Makefile
+install(FILES ${PROJECT_SOURCE_DIR}/examples/check_license.c
 	DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
 if(WIN32)
-	# The kit's way to build it (the Makefile wants Debian's pkg-config
-	# files of libtomcrypt and libtommath).
+	# The kit's reader starts from its own README; the example builds with
+	# CMake, for Visual C++ and mingw-w64 alike (the Makefile wants
+	# Debian's pkg-config files of libtomcrypt and libtommath).
+	configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README-kit.md.in
+		${PROJECT_BINARY_DIR}/kit/README.md @ONLY)
+	install(FILES ${PROJECT_BINARY_DIR}/kit/README.md
+		DESTINATION ${QEL_INSTALL_DOCDIR} COMPONENT qelkeypair)
 	install(FILES ${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt
+		DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
+else()
+	install(FILES ${PROJECT_SOURCE_DIR}/README.md
+		DESTINATION ${QEL_INSTALL_DOCDIR} COMPONENT qelkeypair)
+	install(FILES ${PROJECT_SOURCE_DIR}/examples/Makefile
 		DESTINATION ${QEL_INSTALL_DOCDIR}/examples COMPONENT qelkeypair)
 endif()
 

@@ -1,10 +1,11 @@
-# The public symbols of the library, and the library as it ships.
+# The public symbols of the library, and the library as it ships: the
+# static library, and the exports of the Windows DLL.
 #
 # qel_public_symbols(OUTPUT HEADER)
 #   adds a build rule that writes to OUTPUT the names of the functions that
 #   HEADER declares, one a line, sorted: the form objcopy's
-#   --keep-global-symbols reads, and the EXPORTS of a module-definition
-#   (.def) file. HEADER is read as a C product reads it, through the C
+#   --keep-global-symbols reads, and the list the DLL's exports are made
+#   from. HEADER is read as a C product reads it, through the C
 #   compiler's preprocessor; only the declarations in HEADER itself count,
 #   not those of the headers it includes. A declaration that is neither a
 #   function nor a type (a variable, a function pointer) stops the build:
@@ -28,6 +29,13 @@
 #   pointers to data of other libraries, C++ inline functions). Made local,
 #   it would still be merged with a product's copy, and the library's own
 #   references would point into the copy the linker dropped.
+#
+# qel_module_definition(OUTPUT SYMBOLS DLL)
+#   adds a build rule that writes to OUTPUT the module-definition (.def)
+#   file of the DLL named DLL (e.g. qelcore.dll) that exports the functions
+#   listed in the file SYMBOLS (from qel_public_symbols), and nothing else:
+#   the file that the DLL is linked with and its import libraries are made
+#   from.
 #
 # This file is also the script the rules run (cmake -P, with QEL_ACTION).
 
@@ -129,8 +137,16 @@ if(CMAKE_SCRIPT_MODE_FILE)
 		endforeach()
 		file(REMOVE ${merged} ${QEL_OUTPUT}.keep)
 		file(RENAME ${QEL_OUTPUT}.new ${QEL_OUTPUT})
+	elseif(QEL_ACTION STREQUAL "def")
+		file(STRINGS ${QEL_SYMBOLS} public)
+		if(NOT public)
+			message(FATAL_ERROR "${QEL_SYMBOLS} lists no function")
+		endif()
+		list(JOIN public "\n    " exports)
+		file(WRITE ${QEL_OUTPUT}.new "LIBRARY ${QEL_DLL}\nEXPORTS\n    ${exports}\n")
+		file(RENAME ${QEL_OUTPUT}.new ${QEL_OUTPUT})
 	else()
-		message(FATAL_ERROR "QEL_ACTION must be symbols or library")
+		message(FATAL_ERROR "QEL_ACTION must be symbols, library or def")
 	endif()
 	return()
 endif()
@@ -144,6 +160,16 @@ function(qel_public_symbols output header)
 			-P ${CMAKE_CURRENT_FUNCTION_LIST_FILE}
 		DEPENDS ${header} ${CMAKE_CURRENT_FUNCTION_LIST_FILE}
 		COMMENT "Listing the functions of ${header}"
+		VERBATIM)
+endfunction()
+
+function(qel_module_definition output symbols dll)
+	add_custom_command(OUTPUT ${output}
+		COMMAND ${CMAKE_COMMAND} -DQEL_ACTION=def
+			-DQEL_SYMBOLS=${symbols} -DQEL_DLL=${dll} -DQEL_OUTPUT=${output}
+			-P ${CMAKE_CURRENT_FUNCTION_LIST_FILE}
+		DEPENDS ${symbols} ${CMAKE_CURRENT_FUNCTION_LIST_FILE}
+		COMMENT "Writing the exports of ${dll}"
 		VERBATIM)
 endfunction()
 

@@ -5,9 +5,14 @@
 #
 # libtomcrypt and libtommath for this target come from
 # scripts/build-windows-deps.sh, found through QEL_DEPS_PREFIX. A project
-# built against the Windows kit (qelcore-kit-*.zip) uses this file too:
+# built against the Windows kit (qelcore-kit-*.zip) uses this file too; the
+# kit has it in cmake/:
 #
-#   cmake -DCMAKE_TOOLCHAIN_FILE=<this file> -DCMAKE_PREFIX_PATH=<kit> ...
+#   cmake -DCMAKE_TOOLCHAIN_FILE=<kit>/cmake/toolchain-mingw-w64-x86_64.cmake \
+#       -DCMAKE_PREFIX_PATH=<kit> ...
+#
+# with the whole path: CMake looks for a relative one in the build
+# directory, then in the source directory.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)

@@ -3,7 +3,9 @@
 # natively and for Windows. Idempotent; silent when everything is there.
 # Of mingw-w64 only the 64-bit compilers of the posix thread model, the
 # ones the cross build uses: the whole of mingw-w64 is three times as much
-# to fetch and unpack.
+# to fetch and unpack. Visual C++'s stand-in in the tests is clang-cl
+# (clang-tools-14) with lld-link (lld-14) on Wine's headers and libraries
+# (libwine-dev); llvm's llvm-dlltool makes the DLL's import library.
 set -euo pipefail
 
 packages=(
@@ -16,6 +18,7 @@ packages=(
 	bats bats-support bats-assert bats-file nettle-dev
 	libbenchmark-dev python3
 	clang clang-tidy cppcheck libclang-rt-14-dev llvm
+	clang-tools-14 lld-14 libwine-dev osslsigncode zip unzip
 )
 
 missing=()

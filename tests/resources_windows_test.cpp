@@ -1,8 +1,8 @@
-/* The resources of the Windows programs, read back the way Explorer and
- * installers read them (GetFileVersionInfo, VerQueryValue) and the way the
- * loader finds the manifest (RT_MANIFEST, resource 1). Runs in the
- * programs' directory. */
-#include <cstdio>
+/* The resources of the Windows programs and of qelcore.dll, read back the
+ * way Explorer and installers read them (GetFileVersionInfo, VerQueryValue)
+ * and the way the loader finds a program's manifest (RT_MANIFEST, resource
+ * 1). Runs in the build's top directory. The names are those the build was
+ * configured with (QEL_COMPANY, QEL_PRODUCT_NAME, QEL_COPYRIGHT). */
 #include <string>
 #include <vector>
 
@@ -10,50 +10,21 @@
 
 #include <windows.h>
 
+#include "version_info_windows.h"
+
 namespace {
 
 struct Program {
 	const char *file;
-	const char *description;
+	const char *description; /* after the product name */
+	DWORD type;
 };
 const Program programs[] = {
-    {"qelhostid.exe", "qelcore host ID printer"},
-    {"qelkeypair.exe", "qelcore key pair generator"},
-    {"qellicense.exe", "qelcore licence tool"},
+    {"qelhostid.exe", "host ID printer", VFT_APP},
+    {"qelkeypair.exe", "key pair generator", VFT_APP},
+    {"qellicense.exe", "licence tool", VFT_APP},
+    {"qelcore.dll", "node-locked licence library", VFT_DLL},
 };
-
-/* The version block of a file, empty when it has none. */
-std::vector<BYTE>
-version_info(const char *file)
-{
-	DWORD handle = 0;
-	DWORD size = GetFileVersionInfoSizeA(file, &handle);
-	std::vector<BYTE> block(size);
-	if (size == 0 || !GetFileVersionInfoA(file, 0, size, block.data()))
-		block.clear();
-	return block;
-}
-
-/* A value of the block's first translation, "<none>" when missing. */
-std::string
-string_value(const std::vector<BYTE> &block, const char *name)
-{
-	struct Translation {
-		WORD language, code_page;
-	} *t = nullptr;
-	UINT len = 0;
-	if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
-	                    reinterpret_cast<void **>(&t), &len) ||
-	    len < sizeof(*t))
-		return "<none>";
-	char path[64];
-	std::snprintf(path, sizeof(path), "\\StringFileInfo\\%04x%04x\\%s", t->language,
-	              t->code_page, name);
-	char *value = nullptr;
-	if (!VerQueryValueA(block.data(), path, reinterpret_cast<void **>(&value), &len))
-		return "<none>";
-	return std::string(value, len > 0 ? len - 1 : 0); /* len counts the NUL */
-}
 
 TEST(Resources, VersionInfoCarriesTheProjectVersion)
 {
@@ -62,16 +33,14 @@ TEST(Resources, VersionInfoCarriesTheProjectVersion)
 		std::vector<BYTE> block = version_info(p.file);
 		ASSERT_FALSE(block.empty()) << "no version resource, error " << GetLastError();
 
-		VS_FIXEDFILEINFO *fixed = nullptr;
-		UINT len = 0;
-		ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void **>(&fixed), &len));
-		ASSERT_EQ(len, sizeof(VS_FIXEDFILEINFO));
+		const VS_FIXEDFILEINFO *fixed = version_fixed(block);
+		ASSERT_NE(fixed, nullptr);
 		EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
 		EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(QEL_VERSION_MINOR, QEL_VERSION_MAJOR));
 		EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, QEL_VERSION_PATCH));
 		EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
 		EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
-		EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+		EXPECT_EQ(fixed->dwFileType, p.type);
 
 		struct Value {
 			const char *name;
@@ -79,18 +48,18 @@ TEST(Resources, VersionInfoCarriesTheProjectVersion)
 		} values[] = {
 		    {"FileVersion", QEL_VERSION},
 		    {"ProductVersion", QEL_VERSION},
-		    {"ProductName", "qelcore"},
-		    {"FileDescription", p.description},
+		    {"ProductName", QEL_PRODUCT_NAME},
+		    {"FileDescription", std::string(QEL_PRODUCT_NAME) + " " + p.description},
 		    {"OriginalFilename", p.file},
-		    {"CompanyName", "qelcore"},
-		    {"LegalCopyright", "Copyright (C) 2026 qelcore developers"},
+		    {"CompanyName", QEL_COMPANY},
+		    {"LegalCopyright", QEL_COPYRIGHT},
 		};
 		for (const Value &v : values)
-			EXPECT_EQ(string_value(block, v.name), v.text) << v.name;
+			EXPECT_EQ(version_string(block, v.name), v.text) << v.name;
 	}
 }
 
-TEST(Resources, ManifestRunsAsInvokerOnWindows7To11)
+TEST(Resources, ProgramManifestRunsAsInvokerOnWindows7To11)
 {
 	const char *const wanted[] = {
 	    "level=\"asInvoker\"",
@@ -100,6 +69,8 @@ TEST(Resources, ManifestRunsAsInvokerOnWindows7To11)
 	    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", /* 10 and 11 */
 	};
 	for (const Program &p : programs) {
+		if (p.type != VFT_APP)
+			continue;
 		SCOPED_TRACE(p.file);
 		HMODULE m = LoadLibraryExA(p.file, nullptr,
 		                           LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
