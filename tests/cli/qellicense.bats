@@ -195,7 +195,6 @@ key: f3d8c4f113eb536f
 "
 }
 
-# bats test_tags=memcheck
 @test "every change to a signed member, and to the signature, fails" {
 	use standard.lic
 	local sig flipped
@@ -224,6 +223,30 @@ key: f3d8c4f113eb536f
 		s/^}/} /|20|is malformed: line 9: expected '}'
 		s/"pro",/"pro" ,/|20|is malformed: line 4: text after the value of member 'features'
 	TABLE
+}
+
+# Each way the libraries refuse what the tables above and below give
+# them, once: a signature that does not verify, one that is not DER, a
+# private key that fails its check. The test command runs the cases
+# tagged memcheck under valgrind, this one for these paths.
+# bats test_tags=memcheck
+@test "refused inside the libraries: a changed signature, one not in DER, a broken key" {
+	use standard.lic
+	local sig flipped
+	sig=$(sed -n 's/^"signature": "\([0-9a-f]*\)".*/\1/p' standard.lic)
+	flipped=${sig:0:20}$(printf %x $(((16#${sig:20:1} + 1) % 16)))${sig:21}
+	sed "s/$sig/$flipped/" standard.lic >flipped.lic
+	sed "s/$sig/3000/" standard.lic >empty.lic
+	cp "$data/golden_privkey.c" broken.c
+	sed -i '4s/ 48,/ 49,/' broken.c
+	kept="standard.lic flipped.lic empty.lic broken.c"
+	for f in flipped.lic empty.lic; do
+		check "$f"
+		assert_error 21 "licence '$f' has a signature that is not valid"
+	done
+	run_prog issue --key broken.c --report report.txt --licensee E --out x.lic
+	assert_error 16 "key file 'broken.c' is not a DSA key made by qelkeypair"
+	assert_nothing_written
 }
 
 @test "line ends converted either way: the licence still checks" {
@@ -369,7 +392,6 @@ key: f3d8c4f113eb536f
 	assert_nothing_written
 }
 
-# bats test_tags=memcheck
 @test "key, report and member errors: one line, their status, nothing written" {
 	cp "$data/golden_privkey.c" broken.c
 	sed -i '4s/ 48,/ 49,/' broken.c
