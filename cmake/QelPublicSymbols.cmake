@@ -41,17 +41,7 @@
 
 if(CMAKE_SCRIPT_MODE_FILE)
 	cmake_minimum_required(VERSION 3.25)
-	# run(CMD...): runs a command and sets qel_out to its output; stops
-	# with the command and its output when it fails.
-	function(run)
-		execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc
-			OUTPUT_VARIABLE out ERROR_VARIABLE err)
-		if(NOT rc EQUAL 0)
-			list(JOIN ARGN " " cmd)
-			message(FATAL_ERROR "${cmd}\n${out}${err}")
-		endif()
-		set(qel_out "${out}" PARENT_SCOPE)
-	endfunction()
+	include(${CMAKE_CURRENT_LIST_DIR}/QelRun.cmake)
 
 	if(QEL_ACTION STREQUAL "symbols")
 		# Attributes are of no interest here, and their parentheses

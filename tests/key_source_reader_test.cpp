@@ -36,18 +36,6 @@ parse(const std::string &text)
 	return p;
 }
 
-std::string
-crlf(const std::string &s)
-{
-	std::string out;
-	for (char c : s) {
-		if (c == '\n')
-			out += '\r';
-		out += c;
-	}
-	return out;
-}
-
 TEST(KeySourceReader, ReadsWhatTheWriterWrote)
 {
 	const std::string pub = golden_file("golden_pubkey.c");

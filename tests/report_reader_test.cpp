@@ -8,6 +8,7 @@
 #include "fakes/fakes.h"
 #include "hostid/hostid.h"
 #include "license/report_reader.h"
+#include "test_util.h"
 
 namespace {
 
@@ -42,18 +43,6 @@ read(const std::string &text)
 const std::string two = "\"hostid\": [\n  \"00:11:22:33:44:55\",\n  \"00:11:22:33:44:66\"\n],\n"
                         "\"os\": \"Linux\"\n";
 const std::string one = "\"hostid\": \"02:00:00:00:00:01\",\n\"os\": \"Windows\"\n";
-
-std::string
-crlf(const std::string &s)
-{
-	std::string out;
-	for (char c : s) {
-		if (c == '\n')
-			out += '\r';
-		out += c;
-	}
-	return out;
-}
 
 /* Each line of s with prefix before it. */
 std::string

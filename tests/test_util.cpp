@@ -66,6 +66,18 @@ path_exists(const std::string &path)
 
 
 std::string
+crlf(const std::string &s)
+{
+	std::string out;
+	for (char c : s) {
+		if (c == '\n')
+			out += '\r';
+		out += c;
+	}
+	return out;
+}
+
+std::string
 native_text(const std::string &s)
 {
 	std::string out;

@@ -27,6 +27,9 @@ struct ChangeDir {
 /* s with each "\n" as the platform writes it to a text-mode stream. */
 std::string native_text(const std::string &s);
 
+/* s with each "\n" as "\r\n", as Windows and mail write text. */
+std::string crlf(const std::string &s);
+
 /* Whole content of a file; "<missing>" when it cannot be read. */
 std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &content);
