@@ -499,6 +499,19 @@ key: f3d8c4f113eb536f
 	TABLE
 }
 
+# An option's value is the next argument as it stands, also one that looks
+# like an option: "--set" as the licensee is no --set.
+# bats test_tags=issues
+@test "an option's value is taken as it stands, also one like an option" {
+	run_prog issue --key qel_privkey.c --report report.txt --licensee --set \
+		--set note=--out --out x.lic
+	assert_status 0
+	assert_text "$err" ""
+	run bash -c "tr -d '\r' <x.lic | grep -c -x -e '\"licensee\": \"--set\",' -e '\"note\": \"--out\",'"
+	assert_output 2
+	assert_oracle_good x.lic
+}
+
 # --- Lost output ------------------------------------------------------------------
 
 # bats test_tags=linux,issues

@@ -78,6 +78,16 @@ struct Options {
 	int sets = 0;
 };
 
+/* Whether a is one of issue's options that take the next argument as
+ * their value, whatever it looks like ("--set" included). */
+bool
+takes_value(const char *a)
+{
+	return std::strcmp(a, "--key") == 0 || std::strcmp(a, "--report") == 0 ||
+	       std::strcmp(a, "--licensee") == 0 || std::strcmp(a, "--expires") == 0 ||
+	       std::strcmp(a, "--out") == 0 || std::strcmp(a, "--set") == 0;
+}
+
 /* Takes the value of option argv[*i] into *slot. Returns 0 or a status. */
 int
 take(int argc, char **argv, int *i, const char **slot)
@@ -157,11 +167,15 @@ issue(int argc, char **argv, const Options *o, char *msg)
 		members[n++] = "expires";
 		members[n++] = o->expires;
 	}
+	/* The --set values, found as parse found them: the value of another
+	 * option is never taken for one. */
 	for (int i = 2; i < argc; i++) {
-		if (std::strcmp(argv[i], "--set") != 0)
+		if (!takes_value(argv[i]))
+			continue;
+		if (std::strcmp(argv[i++], "--set") != 0)
 			continue;
 		/* NAME=VALUE: the name ends at the first '='. */
-		char *eq = std::strchr(argv[++i], '=');
+		char *eq = std::strchr(argv[i], '=');
 		*eq = '\0';
 		members[n++] = argv[i];
 		members[n++] = eq + 1;
